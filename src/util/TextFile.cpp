@@ -1,0 +1,104 @@
+#include "util/TextFile.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+namespace textfile {
+
+namespace {
+
+constexpr char kCtrlZ = 26;
+
+// Writes all bytes, retrying on short writes and interruptions.
+bool WriteFully(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+}  // namespace
+
+std::vector<std::string> SplitLines(std::string_view bytes) {
+    const auto eof = bytes.find(kCtrlZ);
+    if (eof != std::string_view::npos) bytes = bytes.substr(0, eof);
+    std::vector<std::string> lines;
+    std::string line;
+    for (char c : bytes) {
+        if (c == '\n') {
+            lines.push_back(std::move(line));
+            line.clear();
+        } else if (c != '\r') {
+            line.push_back(c);
+        }
+    }
+    // A CR before LF and a stray CR are both dropped, which is exactly the rule; what is
+    // left after the last LF is a line of its own unless nothing is left.
+    if (!line.empty()) lines.push_back(std::move(line));
+    return lines;
+}
+
+std::optional<std::string> ReadAll(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::string content;
+    char buffer[16384];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        content.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return content;
+}
+
+std::optional<std::vector<std::string>> ReadLines(const std::string& path) {
+    auto content = ReadAll(path);
+    if (!content) return std::nullopt;
+    return SplitLines(*content);
+}
+
+bool Append(const std::string& path, std::string_view bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    // Other writers of the same file are kept out while the line is written; a file held
+    // by someone else loses this line rather than interleaving with theirs.
+    bool ok = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ok = ok && WriteFully(fd, bytes);
+    ::close(fd);
+    return ok;
+}
+
+bool WriteReplacing(const std::string& path, std::string_view bytes) {
+    const std::string temp = path + ".tmp";
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    bool ok = WriteFully(fd, bytes);
+    ok = (::fsync(fd) == 0) && ok;
+    ok = (::close(fd) == 0) && ok;
+    if (ok && std::rename(temp.c_str(), path.c_str()) == 0) return true;
+    ::unlink(temp.c_str());
+    return false;
+}
+
+}  // namespace textfile

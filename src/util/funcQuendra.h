@@ -1,0 +1,48 @@
+#pragma once
+
+// Small helpers shared by the whole program: waiting without freezing the window, asking
+// about files, the program's own version, and a few text operations whose exact behaviour
+// callers rely on. Texts are byte strings, one byte per character, in the ANSI code page.
+
+#include <cstdint>
+#include <string>
+
+// Waits about `Milliseconds` while dispatching the window's pending events: the wait is
+// counted in passes of the shortest sleep, and only the last `Milliseconds % 10` are measured.
+void Delay(std::uint32_t Milliseconds);
+
+// Milliseconds of a monotonic clock, cut to 32 bits (wraps after about 49.7 days).
+std::uint32_t TickCount32();
+
+// True when a directory search for Path finds any entry (directories count). The last path
+// component may hold the wildcards '*' and '?'.
+bool FileExistsAny(const std::string& Path);
+
+// Size of the first entry that a search for Path finds, its low 32 bits read as signed;
+// 0 when nothing is found or the entry is a directory.
+std::int32_t FileSizeOf(const std::string& Path);
+
+// The program's own four-part version ("1.0.2.200") from the version record linked into the
+// executable, or "<Unknown>" when there is none.
+std::string GetExeVersion();
+
+// The folder separator of this platform; AddBackslash appends it.
+inline constexpr char kPathSeparator = '/';
+
+// Path with one closing separator added unless it is empty or already ends with one.
+std::string AddBackslash(std::string Path);
+
+// Replaces every occurrence of Find, searching again from the start after each replacement,
+// so occurrences formed by the replacement itself are replaced too. An empty Find changes
+// nothing. Replacement must not contain Find.
+std::string ReplaceAll(std::string Text, const std::string& Find, const std::string& Replacement);
+
+// What follows the first occurrence of Token; a one-byte Token is also stripped from the
+// start of the rest. Text unchanged when Token is empty or absent.
+std::string TextAfter(std::string Text, const std::string& Token);
+
+// Removes the space character (and only it) from both ends.
+std::string TrimSpaces(std::string Text);
+
+// Lowers A-Z and the code-page-1251 capitals (0xC0-0xDF); every other byte stays.
+std::string LowerCaseCyr(std::string Text);
