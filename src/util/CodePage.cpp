@@ -47,7 +47,11 @@ const Table& TableFor(int codePage) {
 }  // namespace
 
 int AnsiCodePage() {
-    switch (QLocale::system().language()) {
+    return AnsiCodePageFor(QLocale::system());
+}
+
+int AnsiCodePageFor(const QLocale& locale) {
+    switch (locale.language()) {
         case QLocale::Russian:
         case QLocale::Ukrainian:
         case QLocale::Belarusian:

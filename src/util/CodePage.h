@@ -4,6 +4,7 @@
 // and writes its files: 1251 for Cyrillic languages, 1250 for Central European ones, 1252
 // by default. Characters the page lacks become '?'.
 
+#include <QLocale>
 #include <QString>
 
 #include <string>
@@ -13,6 +14,9 @@ namespace codepage {
 
 // The Windows code page that matches the language of QLocale::system().
 int AnsiCodePage();
+
+// The Windows code page that matches a locale's language.
+int AnsiCodePageFor(const QLocale& locale);
 
 // Unicode text to bytes of the given page; characters the page lacks become '?'.
 std::string ToAnsi(const QString& text, int codePage = AnsiCodePage());

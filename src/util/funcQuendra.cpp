@@ -100,7 +100,10 @@ std::int32_t FileSizeOf(const std::string& Path) {
 extern "C" const std::uint32_t torvane_version_record[] __attribute__((weak));
 
 std::string GetExeVersion() {
-    const std::uint32_t* block = torvane_version_record;
+    return VersionFromRecord(torvane_version_record);
+}
+
+std::string VersionFromRecord(const std::uint32_t* block) {
     if (block == nullptr) return "<Unknown>";
     std::uint16_t length = 0;
     std::memcpy(&length, block, sizeof length);

@@ -26,6 +26,11 @@ std::int32_t FileSizeOf(const std::string& Path);
 // executable, or "<Unknown>" when there is none.
 std::string GetExeVersion();
 
+// The version text of a version block laid out like the executable's record (a 16-bit total
+// length, then 32-bit words holding the signature 0xFEEF04BD and, 16 and 20 bytes after it,
+// the two product-version words); "<Unknown>" when the block is missing or malformed.
+std::string VersionFromRecord(const std::uint32_t* block);
+
 // The folder separator of this platform; AddBackslash appends it.
 inline constexpr char kPathSeparator = '/';
 
