@@ -31,7 +31,7 @@ test-sanitize: setup
 	ctest --test-dir $(BUILD_SAN) --output-on-failure -j $(JOBS)
 
 bench: build
-	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
+	@for b in $(BUILD)/bench_*; do echo "== $$b"; $$b; done
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

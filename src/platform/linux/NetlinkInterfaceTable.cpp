@@ -1,0 +1,147 @@
+#include "platform/linux/NetlinkInterfaceTable.h"
+
+#include "platform/linux/Ethtool.h"
+#include "platform/linux/NetlinkMessages.h"
+#include "platform/linux/Nl80211.h"
+#include "util/CodePage.h"
+
+#include <libmnl/libmnl.h>
+#include <linux/if_arp.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
+#include <sys/socket.h>
+
+#include <QString>
+
+#include <array>
+
+namespace {
+
+// A dump can be cut short by devices coming and going while the kernel writes it; it is
+// then asked for again. A socket that broke is replaced on the next try.
+constexpr int kReadAttempts = 3;
+
+// bDescr holds at most this many bytes (the Windows row's 256 with the closing NUL).
+constexpr std::size_t kMaxDescription = 255;
+
+nlmsghdr* LinkRequest(std::span<std::uint8_t> buffer, std::uint16_t flags, std::uint32_t ifIndex) {
+    nlmsghdr* nlh = mnl_nlmsg_put_header(buffer.data());
+    nlh->nlmsg_type = RTM_GETLINK;
+    nlh->nlmsg_flags = flags;
+    auto* info = static_cast<ifinfomsg*>(mnl_nlmsg_put_extra_header(nlh, sizeof(ifinfomsg)));
+    info->ifi_family = AF_UNSPEC;
+    info->ifi_index = static_cast<int>(ifIndex);
+    return nlh;
+}
+
+}  // namespace
+
+NetlinkInterfaceTable::NetlinkInterfaceTable() : route_(NETLINK_ROUTE) {}
+
+std::optional<std::vector<IfRow>> NetlinkInterfaceTable::Read() {
+    std::vector<IfRow> rows;
+    rows.reserve(lastRowCount_ + 8);
+    bool tooMany = false;
+    bool done = false;
+    for (int attempt = 0; attempt < kReadAttempts && !done; ++attempt) {
+        done = Dump(rows, tooMany);
+    }
+    // Forget devices that are gone, so that neither memory nor an old name outlives them.
+    if (done && devices_.size() > remembered_) {
+        std::erase_if(devices_,
+                      [&](const auto& entry) { return entry.second.lastSeen != readCount_; });
+    }
+    if (!done || tooMany) return std::nullopt;
+    lastRowCount_ = rows.size();
+    return rows;
+}
+
+bool NetlinkInterfaceTable::Dump(std::vector<IfRow>& rows, bool& tooMany) {
+    rows.clear();
+    tooMany = false;
+    ++readCount_;
+    remembered_ = 0;
+    alignas(nlmsghdr) std::array<std::uint8_t, 64> request{};
+    nlmsghdr* nlh = LinkRequest(request, NLM_F_REQUEST | NLM_F_DUMP, 0);
+    return route_.Exchange(*nlh, [&](std::uint16_t type, std::span<const std::uint8_t> message) {
+        if (type != RTM_NEWLINK) return true;
+        std::optional<netlink::LinkMessage> link = netlink::ParseLinkMessage(message);
+        if (!link) return false;
+        // The rest of the answer is still read, so that the socket stays in step.
+        if (rows.size() >= kMaxRows) {
+            tooMany = true;
+            return true;
+        }
+        if (Remember(*link).wireless) link->row.dwType = kIfTypeWireless;
+        rows.push_back(std::move(link->row));
+        return true;
+    });
+}
+
+NetlinkInterfaceTable::Device& NetlinkInterfaceTable::Remember(const netlink::LinkMessage& link) {
+    const auto [entry, added] = devices_.try_emplace(link.row.ifIndex);
+    Device& device = entry->second;
+    if (added || device.name != link.row.name) {
+        device = Device{};
+        device.name = link.row.name;
+        device.wireless = link.hardwareType == ARPHRD_ETHER && device::IsWireless(device.name);
+    }
+    device.kind = link.kind;
+    if (device.lastSeen != readCount_) ++remembered_;
+    device.lastSeen = readCount_;
+    return device;
+}
+
+NetlinkInterfaceTable::Device* NetlinkInterfaceTable::Find(const IfRow& row) {
+    const auto known = devices_.find(row.ifIndex);
+    if (known != devices_.end() && known->second.name == row.name) return &known->second;
+
+    alignas(nlmsghdr) std::array<std::uint8_t, 64> request{};
+    nlmsghdr* nlh = LinkRequest(request, NLM_F_REQUEST | NLM_F_ACK, row.ifIndex);
+    std::optional<netlink::LinkMessage> link;
+    route_.Exchange(*nlh, [&](std::uint16_t type, std::span<const std::uint8_t> message) {
+        if (type == RTM_NEWLINK && !link) link = netlink::ParseLinkMessage(message);
+        return true;
+    });
+    if (!link || link->row.name != row.name) return nullptr;
+    return &Remember(*link);
+}
+
+void NetlinkInterfaceTable::Describe(IfRow& row) {
+    if (row.name.empty()) {  // the kernel always names its devices; never leave it blank
+        row.bDescr = "interface " + std::to_string(row.ifIndex);
+        return;
+    }
+    const std::string& name = row.name;
+    Device* device = Find(row);
+    if (device != nullptr && !device->description.empty()) {
+        row.bDescr = device->description;
+        return;
+    }
+
+    // The most telling of what is known, from the same sources in the same order every
+    // time, because the remembered adapter is found again by this text.
+    std::string detail = hardware_.Model(name);
+    if (detail.empty()) detail = device::HardwareDriver(name);
+    if (detail.empty() && device != nullptr) detail = device->kind;
+    if (detail.empty()) detail = ethtool::DriverName(name);
+    const std::string text = detail.empty() ? name : name + " (" + detail + ")";
+
+    std::string description =
+        codepage::ToAnsi(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    if (description.size() > kMaxDescription) description.resize(kMaxDescription);
+    if (device != nullptr) device->description = description;
+    row.bDescr = std::move(description);
+}
+
+void NetlinkInterfaceTable::MeasureSpeed(IfRow& row) {
+    if (row.dwOperStatus == 0) {
+        row.dwSpeed = 0;
+        return;
+    }
+    const std::optional<std::uint64_t> bits = row.dwType == kIfTypeWireless
+                                                  ? nl80211::TxBitrate(row.ifIndex)
+                                                  : ethtool::LinkSpeed(row.name);
+    // An operational link without a known speed still counts as online.
+    row.dwSpeed = bits ? netlink::SaturatedSpeed(*bits) : 0xFFFFFFFFu;
+}
