@@ -42,8 +42,9 @@ bool FindFirstEntry(const std::string& path, struct stat& found) {
     if (name.find_first_of("*?") == std::string::npos) {
         return ::stat(path.c_str(), &found) == 0;
     }
-    std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-    if (dir.empty()) dir = "/";
+    const std::string dir = slash == std::string::npos ? std::string(".")
+                            : slash == 0               ? std::string("/")
+                                                       : path.substr(0, slash);
     DIR* d = ::opendir(dir.c_str());
     if (!d) return false;
     bool hit = false;
