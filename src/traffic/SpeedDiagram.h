@@ -1,0 +1,87 @@
+#pragma once
+
+// The rate diagram of the traffic monitor. Once a second its tick turns the change of the
+// selected adapter's byte counters into one received and one sent rate sample in bytes
+// per second, keeps the last HistoryLen samples of each direction, and paints them into a
+// pixel buffer as bars or lines, scaled to the recent maximum. The same tick yields the
+// online indication, the rate labels and the tray picture and tooltip; the window only
+// shows what it returns.
+
+#include "platform/Clock.h"
+#include "traffic/DiagramRaster.h"
+#include "traffic/TrafficState.h"
+
+#include <QDateTime>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// What one diagram tick asks the window to show.
+struct DiagramTickResult {
+    bool online = false;      // LinkSpeed was not 0: a sample was added, the picture repainted
+    std::string lblInetStat;  // "Online" or "Offline"
+    // The rate labels are written by online ticks only; an offline tick leaves them alone.
+    std::optional<std::string> lblLevelPerPeriod;   // newest received sample + " B/s"
+    std::optional<std::string> lblAverageDiagram;   // average received sample + " B/s"
+    std::optional<std::string> lblLevelPerPeriodW;  // newest sent sample + " B/s"
+    std::optional<std::string> lblAverageDiagramW;  // average sent sample + " B/s"
+    std::optional<std::string> lblLevel;            // ScaleKb + "Kb"
+    int trayImage = 0;                              // 0 idle or offline, 1 receiving
+    std::string trayTooltip;                        // at most 255 characters
+};
+
+class SpeedDiagram {
+  public:
+    static constexpr int kSurfaceWidth = 342;  // imgDraw
+    static constexpr int kSurfaceHeight = 39;
+
+    // Start-up: DiagramHeight := surface height + 1, LastDrawTime := now, no history slots
+    // until the first ResetHistory. The surface is black until ClearDiagram paints it.
+    explicit SpeedDiagram(const Clock& clock, int surfaceWidth = kSurfaceWidth,
+                          int surfaceHeight = kSurfaceHeight);
+
+    // The start-up clear: every pixel in the button-face colour (0xFFRRGGBB).
+    void ClearDiagram(std::uint32_t buttonFace);
+
+    // An adapter choice: HistoryPos := 0, HistoryLen := surface width, both histories
+    // resized to it (samples already held keep their values, new slots are 0). The
+    // previous readings are forgotten too, so the first sample for the new adapter is a
+    // zero sample rather than the difference between two adapters' counters.
+    void ResetHistory();
+
+    // The diagram tick. `chkLineChecked` selects bars (checked) or lines; `buttonFace` is
+    // the background colour. If it throws (only std::bad_alloc can), no sample is added,
+    // the picture is untouched and the next tick measures from the same previous readings;
+    // the caller restarts tmrDraw either way.
+    DiagramTickResult tmrDrawTimer(const TrafficState& state, bool chkLineChecked,
+                                   std::uint32_t buttonFace);
+
+    // The picture: Surface().Pixels() is a Width() × Height() QImage::Format_RGB32 buffer.
+    const DiagramRaster& Surface() const { return surface_; }
+
+    const std::vector<std::int32_t>& ReadHistory() const { return readHistory_; }
+    const std::vector<std::int32_t>& WriteHistory() const { return writeHistory_; }
+    std::uint32_t HistoryLen() const { return historyLen_; }
+    std::uint32_t HistoryPos() const { return historyPos_; }
+    std::uint32_t DiagramHeight() const { return diagramHeight_; }
+    std::uint32_t ScaleKb() const { return scaleKb_; }
+    std::uint32_t DrawPrevRead() const { return drawPrevRead_; }
+    std::uint32_t DrawPrevWrite() const { return drawPrevWrite_; }
+    const QDateTime& LastDrawTime() const { return lastDrawTime_; }
+
+  private:
+    const Clock& clock_;
+    DiagramRaster surface_;
+    std::vector<std::int32_t> readHistory_;
+    std::vector<std::int32_t> writeHistory_;
+    std::uint32_t historyLen_ = 0;
+    std::uint32_t historyPos_ = 0;
+    std::uint32_t diagramHeight_;
+    std::uint32_t scaleKb_ = 1;
+    std::uint32_t drawPrevRead_ = 0;
+    std::uint32_t drawPrevWrite_ = 0;
+    QDateTime lastDrawTime_;
+    std::uint32_t seenCounterRestarts_ = 0;  // CounterRestarts at the previous tick
+};

@@ -1,0 +1,275 @@
+// The diagram tick: samples, scale, averages, labels, tray picture and tooltip, the
+// offline freeze, counter restarts, the adapter choice and the full history.
+
+#include "test_speed_diagram_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace diagram_test;
+
+TEST(SpeedDiagramStartUp, HeightClockEmptyHistoryAndClear) {
+    SteppedClock clock;
+    SpeedDiagram diagram(clock);
+    EXPECT_EQ(diagram.DiagramHeight(), 40u);
+    EXPECT_EQ(diagram.LastDrawTime(), clock.now);
+    EXPECT_TRUE(diagram.ReadHistory().empty());
+    EXPECT_TRUE(diagram.WriteHistory().empty());
+    EXPECT_EQ(diagram.Surface().Width(), 342);
+    EXPECT_EQ(diagram.Surface().Height(), 39);
+    EXPECT_EQ(diagram.Surface().BytesPerLine(), 342 * 4);
+
+    diagram.ClearDiagram(kFace);
+    for (int y = 0; y < 39; ++y) {
+        for (int x = 0; x < 342; ++x)
+            ASSERT_EQ(diagram.Surface().Pixel(x, y), kFace);
+    }
+
+    // The start-up tick runs before any adapter is chosen: offline, and no history appears.
+    TrafficState state;
+    clock.Advance(700);
+    const DiagramTickResult r = diagram.tmrDrawTimer(state, true, kOld);
+    EXPECT_FALSE(r.online);
+    EXPECT_TRUE(diagram.ReadHistory().empty());
+    EXPECT_EQ(diagram.LastDrawTime(), clock.now);
+    EXPECT_EQ(diagram.Surface().Pixel(0, 38), kFace);
+
+    // Online without a chosen adapter (the facade never does it) still gets a history.
+    state.LinkSpeed = 10;
+    state.CurRead = 5;
+    clock.Advance(1000);
+    EXPECT_TRUE(diagram.tmrDrawTimer(state, true, kFace).online);
+    EXPECT_EQ(diagram.HistoryLen(), 342u);
+    EXPECT_EQ(diagram.ReadHistory().size(), 342u);
+    EXPECT_EQ(diagram.HistoryPos(), 1u);
+}
+
+TEST_F(DiagramTest, FirstOnlineTickIsAZeroSample) {
+    const DiagramTickResult r = Start();
+    EXPECT_TRUE(r.online);
+    EXPECT_EQ(r.lblInetStat, "Online");
+    EXPECT_EQ(r.lblLevelPerPeriod, "0 B/s");
+    EXPECT_EQ(r.lblLevelPerPeriodW, "0 B/s");
+    EXPECT_EQ(r.lblAverageDiagram, "0 B/s");
+    EXPECT_EQ(r.lblAverageDiagramW, "0 B/s");
+    EXPECT_EQ(r.lblLevel, "1Kb");
+    EXPECT_EQ(r.trayImage, 0);
+    EXPECT_EQ(r.trayTooltip, "Pellmor ( Online 100000000 ) 0 B/s");
+    EXPECT_EQ(diagram.HistoryPos(), 1u);
+    EXPECT_EQ(diagram.DrawPrevRead(), 1000000u);
+    EXPECT_EQ(diagram.DrawPrevWrite(), 500000u);
+
+    // The zero sample counts in the averages.
+    const DiagramTickResult second = Tick(3000, 801);
+    EXPECT_EQ(second.lblLevelPerPeriod, "3000 B/s");
+    EXPECT_EQ(second.lblLevelPerPeriodW, "801 B/s");
+    EXPECT_EQ(second.lblAverageDiagram, "1500 B/s");
+    EXPECT_EQ(second.lblAverageDiagramW, "400 B/s");
+    EXPECT_EQ(second.lblLevel, "3Kb");
+    EXPECT_EQ(second.trayImage, 1);
+    EXPECT_EQ(second.trayTooltip, "Pellmor ( Online 100000000 ) 3000 B/s");
+
+    // Sending alone keeps the idle tray picture.
+    EXPECT_EQ(Tick(0, 5000).trayImage, 0);
+}
+
+TEST_F(DiagramTest, ElapsedTimeAndRounding) {
+    Start();
+    // No time at all counts as one millisecond.
+    EXPECT_EQ(Tick(7, 3, 0).lblLevelPerPeriod, "7000 B/s");
+    EXPECT_EQ(diagram.WriteHistory()[1], 3000);
+    EXPECT_EQ(Tick(3000, 0, 1500).lblLevelPerPeriod, "2000 B/s");
+    EXPECT_EQ(Tick(1, 0, 3).lblLevelPerPeriod, "333 B/s");
+    // Exact halves go to the even neighbour: 62.5 -> 62, 187.5 -> 188, 312.5 -> 312.
+    EXPECT_EQ(Tick(1, 0, 16).lblLevelPerPeriod, "62 B/s");
+    EXPECT_EQ(Tick(3, 0, 16).lblLevelPerPeriod, "188 B/s");
+    EXPECT_EQ(Tick(5, 0, 16).lblLevelPerPeriod, "312 B/s");
+    // 4294967295 bytes in 1 ms is 4294967295000 B/s, whose low 32 bits read as -1000.
+    EXPECT_EQ(Tick(0xFFFFFFFFu, 0, 1).lblLevelPerPeriod, "-1000 B/s");
+    // Only the low 32 bits of the elapsed milliseconds count: 2^32 + 1000 ms is 1000 ms.
+    EXPECT_EQ(Tick(5000, 0, 4294967296LL + 1000).lblLevelPerPeriod, "5000 B/s");
+    // A clock set back counts by its distance.
+    EXPECT_EQ(Tick(4000, 0, -2000).lblLevelPerPeriod, "2000 B/s");
+    EXPECT_EQ(diagram.LastDrawTime(), clock.now);
+}
+
+TEST_F(DiagramTest, ScaleFollowsTheNewestThird) {
+    Start();                                      // p = 0
+    EXPECT_EQ(Tick(1000).lblLevel, "1Kb");        // p = 1: exactly 1000 stays at 1
+    EXPECT_EQ(Tick(1001).lblLevel, "2Kb");        // p = 2: slot 2 only
+    EXPECT_EQ(Tick(2500000).lblLevel, "2500Kb");  // p = 3: slots 2, 3
+    EXPECT_EQ(Tick(0, 0).lblLevel, "2500Kb");     // p = 4: slots 3, 4
+    EXPECT_EQ(Tick(0, 1500).lblLevel, "2Kb");     // p = 5: slots 4, 5; sent samples count
+    EXPECT_EQ(Tick(0, 0).lblLevel, "2Kb");        // p = 6: slots 4 to 6
+    EXPECT_EQ(Tick(0, 0).lblLevel, "2Kb");        // p = 7: slots 5 to 7
+    EXPECT_EQ(Tick(0, 0).lblLevel, "1Kb");        // p = 8: slots 6 to 8
+    EXPECT_EQ(diagram.ScaleKb(), 1u);
+}
+
+TEST_F(DiagramTest, ScaleRangeAtSlotsZeroThreeAndLast) {
+    Start();
+    Tick(5000);
+    Tick(1500);
+    // p = 3 looks at slots 2 and 3, not at the 5000 of slot 1.
+    EXPECT_EQ(Tick(100).lblLevel, "2Kb");
+
+    // p = 0 looks at slot 0 only; the samples an adapter choice keeps do not count.
+    diagram.ResetHistory();
+    EXPECT_EQ(diagram.ReadHistory()[1], 5000);
+    EXPECT_EQ(Tick(9000).lblLevel, "1Kb");
+
+    // p = 341 looks at slots 228 to 341: 9000 in slot 227 is out, 3000 in slot 228 in.
+    diagram.ResetHistory();
+    Start();  // slot 0
+    for (int slot = 1; slot <= 341; ++slot) {
+        const std::uint32_t step = slot == 227 ? 9000 : slot == 228 ? 3000 : 0;
+        const DiagramTickResult r = Tick(step);
+        if (slot == 341) {
+            EXPECT_EQ(r.lblLevel, "3Kb");
+        }
+    }
+    // The history moved down by one: 3000 now sits in slot 227, out of the range.
+    EXPECT_EQ(diagram.HistoryPos(), 341u);
+    EXPECT_EQ(diagram.ReadHistory()[227], 3000);
+    EXPECT_EQ(Tick(0).lblLevel, "1Kb");
+}
+
+TEST_F(DiagramTest, NegativeSamplesCountSignedInLabelsAndWrapInSums) {
+    Start();
+    // The received counter goes back by 100000 without a restart: taken as a wrap, the
+    // sample's low 32 bits read -100000.
+    const DiagramTickResult r = Tick(StepFor(-100000), 500);
+    EXPECT_EQ(r.lblLevelPerPeriod, "-100000 B/s");
+    EXPECT_EQ(r.trayImage, 1);
+    EXPECT_EQ(r.trayTooltip, "Pellmor ( Online 100000000 ) -100000 B/s");
+    // Sum 0 + (-100000) as unsigned 32 bits is 4294867296; halved 2147433648.
+    EXPECT_EQ(r.lblAverageDiagram, "2147433648 B/s");
+    EXPECT_EQ(r.lblAverageDiagramW, "250 B/s");
+    EXPECT_EQ(r.lblLevel, "1Kb");  // the scale ignores it
+
+    // Once the sum is positive again the negative sample counts with its value.
+    const DiagramTickResult next = Tick(300000);
+    EXPECT_EQ(next.lblAverageDiagram, "66666 B/s");
+    EXPECT_EQ(next.lblLevel, "300Kb");
+}
+
+TEST_F(DiagramTest, TooltipCarriesTheLinkSpeedUnsigned) {
+    state.LinkSpeed = 4294967295u;
+    Start();
+    EXPECT_EQ(Tick(1234).trayTooltip, "Pellmor ( Online 4294967295 ) 1234 B/s");
+}
+
+TEST_F(DiagramTest, OfflineTickFreezesEverything) {
+    Start();
+    Tick(2000, 1000);
+    const DiagramTickResult online = Tick(3000, 500);
+    const std::vector<std::uint32_t> picture(diagram.Surface().Pixels(),
+                                             diagram.Surface().Pixels() + 342 * 39);
+    const std::vector<std::int32_t> reads = diagram.ReadHistory();
+    const std::vector<std::int32_t> writes = diagram.WriteHistory();
+
+    state.LinkSpeed = 0;
+    const DiagramTickResult r = Tick(999999, 777, 1000, false);
+    EXPECT_FALSE(r.online);
+    EXPECT_EQ(r.lblInetStat, "Offline");
+    EXPECT_EQ(r.trayImage, 0);
+    EXPECT_EQ(r.trayTooltip, "Pellmor ( OFFline )");
+    EXPECT_FALSE(r.lblLevelPerPeriod || r.lblAverageDiagram || r.lblLevelPerPeriodW ||
+                 r.lblAverageDiagramW || r.lblLevel);
+    EXPECT_EQ(std::vector<std::uint32_t>(diagram.Surface().Pixels(),
+                                         diagram.Surface().Pixels() + 342 * 39),
+              picture);
+    EXPECT_EQ(diagram.ReadHistory(), reads);
+    EXPECT_EQ(diagram.WriteHistory(), writes);
+    EXPECT_EQ(diagram.HistoryPos(), 3u);
+    EXPECT_EQ(diagram.ScaleKb(), 3u);
+    EXPECT_EQ(diagram.DrawPrevRead(), 0u);
+    EXPECT_EQ(diagram.DrawPrevWrite(), 0u);
+    EXPECT_EQ(diagram.LastDrawTime(), clock.now);
+    EXPECT_EQ(online.lblLevel, "3Kb");
+
+    // Back online: a zero sample first, then rates over the 1000 ms since the last tick.
+    state.LinkSpeed = 100000000;
+    const DiagramTickResult back = Tick(4000);
+    EXPECT_EQ(back.lblLevelPerPeriod, "0 B/s");
+    EXPECT_EQ(back.trayImage, 0);
+    EXPECT_EQ(diagram.HistoryPos(), 4u);
+    EXPECT_EQ(Tick(4000).lblLevelPerPeriod, "4000 B/s");
+}
+
+TEST_F(DiagramTest, CounterRestartGivesAZeroSampleWrapDoesNot) {
+    Start();
+    EXPECT_EQ(Tick(5000, 100).lblLevelPerPeriod, "5000 B/s");
+
+    // The interface came back with fresh counters.
+    state.CounterRestarts = 1;
+    const DiagramTickResult restart = TickTo(2000, 100);
+    EXPECT_EQ(restart.lblLevelPerPeriod, "0 B/s");
+    EXPECT_EQ(restart.lblLevelPerPeriodW, "0 B/s");
+    EXPECT_EQ(restart.lblLevel, "1Kb");
+    EXPECT_EQ(diagram.ReadHistory()[2], 0);
+    EXPECT_EQ(diagram.WriteHistory()[2], 0);
+    // The restart is seen once; the next tick measures from the new counters.
+    EXPECT_EQ(TickTo(5000, 400).lblLevelPerPeriod, "3000 B/s");
+    EXPECT_EQ(diagram.WriteHistory()[3], 300);
+
+    // A genuine wrap of the 32-bit counter is a difference modulo 2^32.
+    TickTo(4294967000u, 400);
+    EXPECT_EQ(TickTo(500, 400).lblLevelPerPeriod, "796 B/s");
+}
+
+TEST_F(DiagramTest, AdapterChoiceRestartsAtSlotZeroKeepingOldSamples) {
+    Start();
+    for (int i = 0; i < 4; ++i)
+        Tick(2000);
+    ASSERT_EQ(diagram.HistoryPos(), 5u);
+    // Columns 0 to 3 hold full-scale bars (slots 4 to 1), column 4 the zero sample.
+    ASSERT_EQ(Px(3, 20), ReadShade(20));
+
+    diagram.ResetHistory();
+    EXPECT_EQ(diagram.HistoryPos(), 0u);
+    EXPECT_EQ(diagram.HistoryLen(), 342u);
+    EXPECT_EQ(diagram.ReadHistory().size(), 342u);
+    EXPECT_EQ(diagram.ReadHistory()[4], 2000);
+    EXPECT_EQ(diagram.DrawPrevRead(), 0u);
+    EXPECT_EQ(diagram.DrawPrevWrite(), 0u);
+
+    // The new adapter's counters are far from the old ones: still a zero sample.
+    const DiagramTickResult r = TickTo(123, 456);
+    EXPECT_EQ(r.lblLevelPerPeriod, "0 B/s");
+    EXPECT_EQ(r.lblAverageDiagram, "0 B/s");
+    // Column 0 is repainted; the old picture to its right stays.
+    for (int y = 0; y < 39; ++y)
+        EXPECT_EQ(Px(0, y), kFace) << y;
+    EXPECT_EQ(Px(1, 20), ReadShade(20));
+    EXPECT_EQ(Px(3, 1), ReadShade(39));
+}
+
+TEST_F(DiagramTest, FullHistoryDropsTheOldestSample) {
+    // Sample j of the run (j = 1 .. 343): 0 first, then j bytes per second.
+    Start();
+    for (std::uint32_t j = 2; j <= 342; ++j)
+        Tick(j);
+    EXPECT_EQ(diagram.HistoryPos(), 341u);
+    EXPECT_EQ(diagram.ReadHistory()[0], 2);
+    EXPECT_EQ(diagram.ReadHistory()[340], 342);
+    EXPECT_EQ(diagram.ReadHistory()[341], 342);  // kept until the next sample
+
+    const DiagramTickResult r = Tick(343);
+    EXPECT_EQ(r.lblLevelPerPeriod, "343 B/s");
+    // (2 + 3 + ... + 343) / 342 = 58995 / 342 = 172 (integer division).
+    EXPECT_EQ(r.lblAverageDiagram, "172 B/s");
+    EXPECT_EQ(r.lblLevel, "1Kb");
+    EXPECT_EQ(diagram.HistoryPos(), 341u);
+    EXPECT_EQ(diagram.ReadHistory()[0], 3);
+    EXPECT_EQ(diagram.ReadHistory()[340], 343);
+
+    // Newest at the left: 343 B/s is 13.72 -> 14 rows high (rows 38 to 27 visible).
+    EXPECT_EQ(Px(0, 27), ReadShade(13));
+    EXPECT_EQ(Px(0, 26), kFace);
+    // Slot 100 held sample 102 when it was drawn: 4.08 -> 4 rows, in column 241.
+    EXPECT_EQ(Px(241, 37), ReadShade(3));
+    EXPECT_EQ(Px(241, 36), kFace);
+    EXPECT_EQ(Px(240, 37), ReadShade(3));  // sample 103: 4.12 -> 4
+}
