@@ -1,0 +1,37 @@
+#pragma once
+
+// The adapter list: which interfaces are offered, how they are named, and the address text
+// by which the selected one is found again on every tick.
+
+#include "platform/InterfaceTable.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <string>
+
+// Upper-case hexadecimal bytes of the hardware address joined by "-"; a row without an
+// address reads "00-00-00-00-00-00".
+std::string AddressText(const IfRow& row);
+
+// Operational Ethernet, point-to-point and wireless interfaces are offered in the list.
+bool IsListable(const IfRow& row);
+
+// The description the table gave (already in the ANSI code page, like every text of the
+// program): up to the first NUL, at most 256 bytes, spaces trimmed at both ends.
+std::string DescriptionText(const std::string& described);
+
+// "<description> [<address text>]" of a described row, in the ANSI code page.
+std::string AdapterItemText(const IfRow& row);
+
+// The items of the adapter list from one read of the table, in table order, as the window
+// shows them. Empty when the table cannot be read. The item texts leave the code page for
+// Unicode here and nowhere else; the table's Describe() makes the bytes.
+QStringList ReadAdapterItems(InterfaceTable& table);
+
+// True when the address text occurs anywhere in the text the list shows (case-sensitive).
+bool ShownTextHasAddress(const QString& shownText, const std::string& address);
+
+// The first of the items whose whole text equals the remembered one ignoring letter case,
+// or the empty text when none does.
+QString FindRememberedItem(const QStringList& items, const QString& remembered);

@@ -1,0 +1,101 @@
+#include "traffic/TrafficMonitor.h"
+
+#include "traffic/AdapterList.h"
+
+#include <exception>
+
+namespace {
+
+const QString kAdapterSetting = QStringLiteral("adapter");
+
+QString Number(std::uint32_t value) {
+    return QString::number(value);
+}
+
+}  // namespace
+
+QString AdapterPrompt() {
+    return QStringLiteral("Пожалуйста выберите сетевой адаптер");
+}
+
+TrafficMonitor::TrafficMonitor(InterfaceTable& table, SettingsStore& settings, const Clock& clock,
+                               MonitorTimers& timers, std::string logPath,
+                               ConnectionLog::LocaleSource locale)
+    : table_(table),
+      settings_(settings),
+      timers_(timers),
+      log_(std::move(logPath), clock, std::move(locale)),
+      sampler_(table),
+      diagram_(clock) {}
+
+void TrafficMonitor::StartUp() {
+    state_.FirstConnect = true;
+    state_.TotalRead = 0;
+    state_.TotalWrite = 0;
+}
+
+QStringList TrafficMonitor::FillAdapterList() {
+    return ReadAdapterItems(table_);
+}
+
+AdapterChoice TrafficMonitor::ChooseAdapter(const QString& shownText) {
+    SelectedMac.clear();
+    // Every listable row whose address the shown text contains is taken in turn, so the
+    // last of them in table order wins. An unreadable table selects nothing; there is no
+    // system library to load first, so no choice ends before the prompt.
+    if (const auto rows = table_.Read()) {
+        for (const IfRow& row : *rows) {
+            if (!IsListable(row)) continue;
+            const std::string address = AddressText(row);
+            if (!ShownTextHasAddress(shownText, address)) continue;
+            SelectedMac = address;
+            settings_.WriteString(kAdapterSetting, shownText);
+            timers_.StopMonitorTimers();
+            ResetForNewAdapter();
+            timers_.StartMonitorTimers();
+        }
+    }
+    return SelectedMac.empty() ? AdapterChoice::NoAdapter : AdapterChoice::Selected;
+}
+
+std::optional<QString> TrafficMonitor::RememberedItem(const QStringList& items) const {
+    const QString remembered = settings_.ReadString(kAdapterSetting).value_or(QString());
+    if (remembered.isEmpty()) return std::nullopt;
+    return FindRememberedItem(items, remembered);
+}
+
+TrafficFields TrafficMonitor::RefreshTick() {
+    std::optional<QString> error;
+    try {
+        sampler_.Tick(state_, SelectedMac,
+                      [this](const TrafficState& s) { log_.AppendConnect(s); });
+    } catch (const std::exception& e) {
+        error = QString::fromLocal8Bit(e.what());
+    }
+    TrafficFields fields = Fields();
+    fields.error = std::move(error);
+    return fields;
+}
+
+void TrafficMonitor::StatusLogTick() {
+    if (state_.LinkSpeed != 0) log_.AppendStatus(state_);
+}
+
+void TrafficMonitor::ResetForNewAdapter() {
+    const bool firstConnect = state_.FirstConnect;
+    const std::uint32_t restarts = state_.CounterRestarts;
+    state_ = TrafficState{};
+    state_.FirstConnect = firstConnect;
+    state_.CounterRestarts = restarts;
+    sampler_.ForgetAdapter();
+    diagram_.ResetHistory();
+}
+
+TrafficFields TrafficMonitor::Fields() const {
+    return {.edtConnectedSpeed = Number(state_.LinkSpeed),
+            .edtByteReadToday = Number(state_.TotalRead),
+            .edtByteWriteToday = Number(state_.TotalWrite),
+            .edtByteReadTodayLastSessinon = Number(state_.CurRead),
+            .edtByteWriteTodayLastSessinon = Number(state_.CurWrite),
+            .error = std::nullopt};
+}

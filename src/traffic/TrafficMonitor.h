@@ -1,0 +1,111 @@
+#pragma once
+
+// The traffic monitor as the main window sees it: the window's handlers stay thin and call
+// one function here each. Owns the traffic state, SelectedMac, the sampler, the connection
+// log and the speed diagram; the table, the settings, the clock and the timers are the
+// window's and are only borrowed.
+
+#include "platform/Clock.h"
+#include "platform/InterfaceTable.h"
+#include "platform/SettingsStore.h"
+#include "traffic/ConnectionLog.h"
+#include "traffic/SpeedDiagram.h"
+#include "traffic/TrafficSampler.h"
+#include "traffic/TrafficState.h"
+
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// The three timers of the monitor (tmrRefresh, tmrDraw, Timer1), which an adapter choice
+// stops while it resets their state and then starts again.
+class MonitorTimers {
+  public:
+    virtual ~MonitorTimers() = default;
+    virtual void StopMonitorTimers() = 0;
+    virtual void StartMonitorTimers() = 0;
+};
+
+// How an adapter choice ended.
+enum class AdapterChoice {
+    Selected,   // an adapter is selected; its totals and history start over
+    NoAdapter,  // nothing selected: the window shows AdapterPrompt() in a message box
+};
+
+// The only message of the monitor: shown when a choice leaves no adapter selected.
+QString AdapterPrompt();
+
+// The five number fields, named after the window's controls.
+struct TrafficFields {
+    QString edtConnectedSpeed;              // LinkSpeed
+    QString edtByteReadToday;               // TotalRead
+    QString edtByteWriteToday;              // TotalWrite
+    QString edtByteReadTodayLastSessinon;   // CurRead
+    QString edtByteWriteTodayLastSessinon;  // CurWrite
+    // Set when the tick failed; the fields are still to be shown, then the error reported.
+    std::optional<QString> error;
+};
+
+class TrafficMonitor {
+  public:
+    TrafficMonitor(InterfaceTable& table, SettingsStore& settings, const Clock& clock,
+                   MonitorTimers& timers, std::string logPath,
+                   ConnectionLog::LocaleSource locale = &QLocale::system);
+
+    // Start-up: FirstConnect set, totals zero. (The diagram's clock starts when the
+    // monitor is made.)
+    void StartUp();
+
+    // Start-up, after the first direct ticks: the whole diagram in the button-face colour.
+    void ClearDiagram(std::uint32_t buttonFace) { diagram_.ClearDiagram(buttonFace); }
+
+    // selAdapterDropDown: the items from one read of the table, in table order (the list
+    // sorts them). The window keeps its shown text across the rebuild itself.
+    QStringList FillAdapterList();
+
+    // selAdapterChange with the text the list shows. A SettingsError from remembering the
+    // choice propagates: SelectedMac is then set and nothing else has changed.
+    AdapterChoice ChooseAdapter(const QString& shownText);
+
+    // Restoring at start, after the list is filled: nothing when no adapter is remembered;
+    // otherwise the item to show (empty when none matches), after which the window runs
+    // selAdapterChange as usual.
+    std::optional<QString> RememberedItem(const QStringList& items) const;
+
+    // tmrRefreshTimer: one sampling tick and the texts of the five number fields.
+    TrafficFields RefreshTick();
+
+    // tmrDrawTimer: `bars` is chkLine's checked state, `buttonFace` the background
+    // (0xFFRRGGBB). The window restarts tmrDraw after it, also when it throws.
+    DiagramTickResult DrawTick(bool bars, std::uint32_t buttonFace) {
+        return diagram_.tmrDrawTimer(state_, bars, buttonFace);
+    }
+
+    // The picture of imgDraw: DiagramPixels().Pixels() is a Width() x Height() buffer in
+    // the layout of QImage::Format_RGB32.
+    const DiagramRaster& DiagramPixels() const { return diagram_.Surface(); }
+    const SpeedDiagram& Diagram() const { return diagram_; }
+
+    // Timer1Timer: a Status line while online.
+    void StatusLogTick();
+
+    const TrafficState& State() const { return state_; }
+    const std::string& SelectedAdapter() const { return SelectedMac; }
+
+  private:
+    void ResetForNewAdapter();
+    TrafficFields Fields() const;
+
+    InterfaceTable& table_;
+    SettingsStore& settings_;
+    MonitorTimers& timers_;
+    ConnectionLog log_;
+    TrafficSampler sampler_;
+    SpeedDiagram diagram_;
+    TrafficState state_;
+    std::string SelectedMac;  // address text of the selected adapter, empty when none
+};

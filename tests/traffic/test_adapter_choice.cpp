@@ -1,0 +1,142 @@
+#include "MonitorFixture.h"
+
+using AdapterChoiceTest = MonitorTest;
+
+TEST_F(AdapterChoiceTest, ChoiceRemembersTheShownTextAndResetsBetweenStopAndStart) {
+    table.rows = std::vector<IfRow>{RowA(2, 5000, 600), RowB(3, 1, 1)};
+    SelectA();
+    monitor.RefreshTick();
+    ASSERT_EQ(monitor.State().TotalRead, 5000u);
+    ASSERT_FALSE(monitor.State().FirstConnect);
+    EXPECT_EQ(settings.strings.value("adapter"), "Wired A [02-00-00-00-00-0A]");
+
+    timers.events.clear();
+    TrafficState atStop;
+    TrafficState atStart;
+    timers.onStop = [&] { atStop = monitor.State(); };
+    timers.onStart = [&] { atStart = monitor.State(); };
+    ASSERT_EQ(monitor.ChooseAdapter("Wireless B [02-00-00-00-00-0B]"), AdapterChoice::Selected);
+    EXPECT_EQ(monitor.SelectedAdapter(), kMacB);
+    EXPECT_EQ(settings.strings.value("adapter"), "Wireless B [02-00-00-00-00-0B]");
+    EXPECT_EQ(timers.events, (std::vector<std::string>{"stop", "start"}));
+    EXPECT_EQ(atStop.TotalRead, 5000u);
+    EXPECT_EQ(atStart.TotalRead, 0u);
+    EXPECT_EQ(atStart.CurRead, 0u);
+    EXPECT_EQ(atStart.PrevRead, 0u);
+    EXPECT_EQ(atStart.LinkSpeed, 0u);
+    EXPECT_FALSE(atStart.FirstConnect);
+}
+
+TEST_F(AdapterChoiceTest, EveryRowWhoseAddressTheShownTextHoldsIsTakenInTableOrder) {
+    // A description that quotes another adapter's address selects that one as well; the
+    // last hit in table order stays selected.
+    IfRow a = RowA(2, 1, 1);
+    a.bDescr = "Bridge over 02-00-00-00-00-0B";
+    table.rows = std::vector<IfRow>{a, RowB(3, 1, 1)};
+    const QStringList items = monitor.FillAdapterList();
+    ASSERT_EQ(items.at(0), "Bridge over 02-00-00-00-00-0B [02-00-00-00-00-0A]");
+    EXPECT_EQ(monitor.ChooseAdapter(items.at(0)), AdapterChoice::Selected);
+    EXPECT_EQ(monitor.SelectedAdapter(), kMacB);
+    EXPECT_EQ(timers.events, (std::vector<std::string>{"stop", "start", "stop", "start"}));
+
+    table.rows = std::vector<IfRow>{RowB(3, 1, 1), a};
+    EXPECT_EQ(monitor.ChooseAdapter(items.at(0)), AdapterChoice::Selected);
+    EXPECT_EQ(monitor.SelectedAdapter(), kMacA);
+}
+
+TEST_F(AdapterChoiceTest, TwoRowsWithOneAddressGiveTwoItemsThatSelectIt) {
+    IfRow second = RowA(5, 4444, 55);
+    second.bDescr = "Second port";
+    table.rows = std::vector<IfRow>{RowA(2, 1111, 22), second};
+    const QStringList items = monitor.FillAdapterList();
+    ASSERT_EQ(items.size(), 2);
+    for (const QString& item : items) {
+        EXPECT_EQ(monitor.ChooseAdapter(item), AdapterChoice::Selected);
+        EXPECT_EQ(monitor.SelectedAdapter(), kMacA);
+        // Either way the first row of the table is the one measured.
+        EXPECT_EQ(monitor.RefreshTick().edtByteReadTodayLastSessinon, "1111");
+    }
+}
+
+TEST_F(AdapterChoiceTest, NothingToSelectAsksForAnAdapterAndResetsNothing) {
+    table.rows = std::vector<IfRow>{RowA(2, 5000, 600)};
+    SelectA();
+    monitor.RefreshTick();
+    timers.events.clear();
+
+    // The chosen adapter went down after the list was built.
+    table.At(0).dwOperStatus = 0;
+    EXPECT_EQ(monitor.ChooseAdapter("Wired A [02-00-00-00-00-0A]"), AdapterChoice::NoAdapter);
+    EXPECT_EQ(monitor.SelectedAdapter(), "");
+    EXPECT_TRUE(timers.events.empty());
+    EXPECT_EQ(monitor.State().TotalRead, 5000u);
+
+    // An unreadable table and an empty shown text end the same way.
+    table.At(0).dwOperStatus = 1;
+    const auto saved = table.rows;
+    table.rows.reset();
+    EXPECT_EQ(monitor.ChooseAdapter("Wired A [02-00-00-00-00-0A]"), AdapterChoice::NoAdapter);
+    table.rows = saved;
+    EXPECT_EQ(monitor.ChooseAdapter(""), AdapterChoice::NoAdapter);
+    EXPECT_EQ(settings.strings.value("adapter"), "Wired A [02-00-00-00-00-0A]");
+
+    // With none selected the last readings stay on show, offline.
+    const TrafficFields f = monitor.RefreshTick();
+    EXPECT_EQ(f.edtByteReadTodayLastSessinon, "5000");
+    EXPECT_EQ(f.edtConnectedSpeed, "0");
+    EXPECT_EQ(AdapterPrompt(), QString::fromUtf8("Пожалуйста выберите сетевой адаптер"));
+}
+
+TEST_F(AdapterChoiceTest, FailedSettingsWriteEndsTheChoiceWithTheAdapterSet) {
+    table.rows = std::vector<IfRow>{RowA(2, 5000, 600), RowB(3, 70, 80)};
+    SelectA();
+    monitor.RefreshTick();
+    timers.events.clear();
+    settings.failWrites = true;
+    EXPECT_THROW(monitor.ChooseAdapter("Wireless B [02-00-00-00-00-0B]"), SettingsError);
+    EXPECT_EQ(monitor.SelectedAdapter(), kMacB);
+    EXPECT_TRUE(timers.events.empty());
+    EXPECT_EQ(monitor.State().TotalRead, 5000u);
+    EXPECT_EQ(monitor.State().CurRead, 5000u);
+    EXPECT_EQ(settings.strings.value("adapter"), "Wired A [02-00-00-00-00-0A]");
+}
+
+TEST_F(AdapterChoiceTest, RememberedAdapterIsFoundIgnoringCase) {
+    table.rows = std::vector<IfRow>{RowA(2, 5000, 600), RowB(3, 70, 80)};
+    const QStringList items = monitor.FillAdapterList();
+
+    EXPECT_FALSE(monitor.RememberedItem(items));
+    settings.strings["adapter"] = "";
+    EXPECT_FALSE(monitor.RememberedItem(items));
+
+    settings.strings["adapter"] = "WIRELESS b [02-00-00-00-00-0b]";
+    const auto shown = monitor.RememberedItem(items);
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(*shown, "Wireless B [02-00-00-00-00-0B]");
+    EXPECT_EQ(monitor.ChooseAdapter(*shown), AdapterChoice::Selected);
+    EXPECT_EQ(monitor.SelectedAdapter(), kMacB);
+
+    // A changed description no longer matches: nothing is shown and the choice asks.
+    settings.strings["adapter"] = "Old name [02-00-00-00-00-0B]";
+    const auto none = monitor.RememberedItem(items);
+    ASSERT_TRUE(none);
+    EXPECT_EQ(*none, QString());
+    EXPECT_EQ(monitor.ChooseAdapter(*none), AdapterChoice::NoAdapter);
+}
+
+TEST_F(AdapterChoiceTest, StatusLinesOnlyWhileOnline) {
+    table.rows = std::vector<IfRow>{RowA(2, 5000, 600, 0)};
+    SelectA();
+    monitor.RefreshTick();
+    monitor.StatusLogTick();
+    EXPECT_EQ(Log(), "");
+
+    table.At(0).dwSpeed = 4294967295u;
+    SetCounters(table.At(0), 4294967295u, 4294967295u);
+    monitor.RefreshTick();
+    clock.now = clock.now.addSecs(60);
+    monitor.StatusLogTick();
+    EXPECT_EQ(Log(),
+              "Connect     [07/12/2026 04:15:09] [4294967295] [r:0 w:0]\r\n"
+              "Status      [07/12/2026 04:16:09] [4294967295] [r:4294962295 w:4294966695]\r\n");
+}

@@ -1,0 +1,226 @@
+// The monitor's totals against the kernel's own counters: a veth pair in a private network
+// namespace carries a known number of raw frames while the real interface table is sampled.
+
+#include "platform/PrivateNetns.h"
+#include "platform/SystemInterfaceTable.h"
+#include "traffic/TrafficMonitor.h"
+
+#include "TrafficFakes.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <linux/if_packet.h>
+#include <net/ethernet.h>
+#include <net/if.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <thread>
+
+namespace {
+
+// The watched end "vw" and its peer "vp"; the monitor knows vw by its address text.
+constexpr std::array<std::uint8_t, 6> kWatched = {0x02, 0x5A, 0x00, 0x00, 0x00, 0x02};
+constexpr std::array<std::uint8_t, 6> kPeer = {0x02, 0x5A, 0x00, 0x00, 0x00, 0x01};
+constexpr const char* kWatchedText = "02-5A-00-00-00-02";
+
+struct Counters {
+    std::uint64_t rx = 0;
+    std::uint64_t tx = 0;
+};
+
+// The monitor's totals; differences of them are taken modulo 2^32, as they count.
+struct Totals {
+    std::uint32_t read = 0;
+    std::uint32_t write = 0;
+};
+
+std::uint32_t Low32(std::uint64_t value) {
+    return static_cast<std::uint32_t>(value);
+}
+
+// The kernel's byte counters of a device as iproute2 reports them.
+std::optional<Counters> KernelCounters(const std::string& device) {
+    FILE* ip = popen(("ip -j -s link show dev " + device + " 2>/dev/null").c_str(), "r");
+    if (ip == nullptr) return std::nullopt;
+    QByteArray json;
+    std::array<char, 4096> buffer{};
+    while (const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), ip)) {
+        json.append(buffer.data(), static_cast<qsizetype>(n));
+    }
+    if (pclose(ip) != 0) return std::nullopt;
+    const QJsonObject stats =
+        QJsonDocument::fromJson(json).array().at(0).toObject().value("stats64").toObject();
+    if (stats.isEmpty()) return std::nullopt;
+    return Counters{static_cast<std::uint64_t>(stats["rx"].toObject()["bytes"].toInteger()),
+                    static_cast<std::uint64_t>(stats["tx"].toObject()["bytes"].toInteger())};
+}
+
+std::string Mac(const std::array<std::uint8_t, 6>& a) {
+    char text[18];
+    std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", a[0], a[1], a[2], a[3], a[4],
+                  a[5]);
+    return text;
+}
+
+// The pair, both ends up, the watched end with the given kernel index (the peer one more).
+bool MakePair(int index) {
+    return PrivateNetns::IpBatch({
+        "link add name vw index " + std::to_string(index) + " address " + Mac(kWatched) +
+            " type veth peer name vp index " + std::to_string(index + 1) + " address " + Mac(kPeer),
+        "link set vw up",
+        "link set vp up",
+    });
+}
+
+// Sends `count` frames of exactly `size` bytes out of `device` to `to`.
+bool SendFrames(const char* device, const std::array<std::uint8_t, 6>& from,
+                const std::array<std::uint8_t, 6>& to, int count, std::size_t size) {
+    const int fd = socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    sockaddr_ll address{};
+    address.sll_family = AF_PACKET;
+    address.sll_ifindex = static_cast<int>(if_nametoindex(device));
+    address.sll_halen = ETH_ALEN;
+    std::copy(to.begin(), to.end(), address.sll_addr);
+    std::vector<std::uint8_t> frame(size, 0x5A);
+    std::copy(to.begin(), to.end(), frame.begin());
+    std::copy(from.begin(), from.end(), frame.begin() + 6);
+    frame[12] = 0x88;  // local experimental EtherType: nobody on the other end answers
+    frame[13] = 0xB5;
+    bool ok = address.sll_ifindex != 0;
+    for (int i = 0; ok && i < count; ++i) {
+        ok = sendto(fd, frame.data(), frame.size(), 0, reinterpret_cast<sockaddr*>(&address),
+                    sizeof address) == static_cast<ssize_t>(frame.size());
+    }
+    close(fd);
+    return ok;
+}
+
+// Waits until the table shows the watched end operational (the kernel reports a new link's
+// state a little later than it comes up).
+bool WaitUntilOperational(InterfaceTable& table) {
+    for (int i = 0; i < 100; ++i) {
+        if (const auto rows = table.Read()) {
+            for (const IfRow& row : *rows) {
+                if (row.name == "vw" && row.dwOperStatus != 0) return true;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+// Waits until the kernel has counted at least the given bytes on the watched end.
+std::optional<Counters> WaitForCounters(const Counters& atLeast) {
+    std::optional<Counters> now;
+    for (int i = 0; i < 100; ++i) {
+        now = KernelCounters("vw");
+        if (now && now->rx >= atLeast.rx && now->tx >= atLeast.tx) return now;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return now;
+}
+
+class KernelTotals : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!netns.ok()) GTEST_SKIP() << "no private network namespace: " << netns.error();
+        // No addresses, no IPv6: the pair carries only the test's frames.
+        std::ofstream("/proc/sys/net/ipv6/conf/default/disable_ipv6") << "1";
+        std::ofstream("/proc/sys/net/ipv6/conf/all/disable_ipv6") << "1";
+        if (!MakePair(50)) GTEST_SKIP() << "cannot make a veth pair (ip link add ... veth)";
+        table = MakeSystemInterfaceTable();
+        ASSERT_TRUE(WaitUntilOperational(*table));
+    }
+
+    // One sampling tick; the totals after it.
+    Totals Tick() {
+        const TrafficFields fields = monitor->RefreshTick();
+        EXPECT_FALSE(fields.error) << fields.error->toStdString();
+        return {monitor->State().TotalRead, monitor->State().TotalWrite};
+    }
+
+    // Sends `in` frames to the watched end and `out` frames from it, `size` bytes each, and
+    // returns the kernel's counters once it has counted them.
+    Counters Transfer(const Counters& before, int in, int out, std::size_t size) {
+        EXPECT_TRUE(SendFrames("vp", kPeer, kWatched, in, size));
+        EXPECT_TRUE(SendFrames("vw", kWatched, kPeer, out, size));
+        const auto after = WaitForCounters(
+            {before.rx + std::uint64_t(in) * size, before.tx + std::uint64_t(out) * size});
+        EXPECT_TRUE(after);
+        return after.value_or(Counters{});
+    }
+
+    PrivateNetns netns;
+    std::unique_ptr<InterfaceTable> table;
+    QTemporaryDir dir;
+    FakeSettings settings;
+    FakeClock clock;
+    FakeTimers timers;
+    std::unique_ptr<TrafficMonitor> monitor;
+};
+
+}  // namespace
+
+TEST_F(KernelTotals, TotalsEqualTheKernelsCountersAcrossReCreation) {
+    monitor = std::make_unique<TrafficMonitor>(
+        *table, settings, clock, timers, dir.filePath("inet.stat").toStdString(), &QLocale::c);
+    monitor->StartUp();
+    const QStringList items = monitor->FillAdapterList();
+    const auto item = std::find_if(items.begin(), items.end(),
+                                   [](const QString& i) { return i.contains(kWatchedText); });
+    ASSERT_NE(item, items.end()) << items.join(", ").toStdString();
+    ASSERT_EQ(monitor->ChooseAdapter(*item), AdapterChoice::Selected);
+
+    // The first online tick takes the whole counters.
+    const Counters k0 = KernelCounters("vw").value();
+    const Totals t0 = Tick();
+    ASSERT_NE(monitor->State().LinkSpeed, 0u);
+    EXPECT_EQ(t0.read, Low32(k0.rx));
+    EXPECT_EQ(t0.write, Low32(k0.tx));
+
+    const Counters k1 = Transfer(k0, 50, 20, 100);
+    const Totals t1 = Tick();
+    EXPECT_EQ(k1.rx - k0.rx, 5000u);
+    EXPECT_EQ(k1.tx - k0.tx, 2000u);
+    EXPECT_EQ(Low32(t1.read - t0.read), Low32(k1.rx - k0.rx));
+    EXPECT_EQ(Low32(t1.write - t0.write), Low32(k1.tx - k0.tx));
+
+    // Unplugged: offline, readings kept.
+    ASSERT_TRUE(PrivateNetns::Ip("link del vw"));
+    EXPECT_EQ(Tick().read, t1.read);
+    EXPECT_EQ(monitor->State().LinkSpeed, 0u);
+    EXPECT_EQ(monitor->State().CurRead, Low32(k1.rx));
+
+    // Back as another interface (new index) with the same address: its counters start at 0.
+    ASSERT_TRUE(MakePair(60));
+    ASSERT_TRUE(WaitUntilOperational(*table));
+    const Counters k2 = Transfer(KernelCounters("vw").value(), 30, 10, 100);
+    const Totals t2 = Tick();
+    EXPECT_EQ(k2.rx, 3000u);
+    EXPECT_EQ(k2.tx, 1000u);
+    EXPECT_EQ(Low32(t2.read - t1.read), Low32(k2.rx));
+    EXPECT_EQ(Low32(t2.write - t1.write), Low32(k2.tx));
+
+    // Re-created between two ticks, this time with the same index: the counters went down.
+    ASSERT_TRUE(PrivateNetns::Ip("link del vw"));
+    ASSERT_TRUE(MakePair(60));
+    ASSERT_TRUE(WaitUntilOperational(*table));
+    const Counters k3 = Transfer(KernelCounters("vw").value(), 10, 5, 64);
+    const Totals t3 = Tick();
+    EXPECT_EQ(k3.rx, 640u);
+    EXPECT_EQ(Low32(t3.read - t2.read), Low32(k3.rx));
+    EXPECT_EQ(Low32(t3.write - t2.write), Low32(k3.tx));
+    EXPECT_EQ(monitor->State().CounterRestarts, 2u);
+}
