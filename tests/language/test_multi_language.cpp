@@ -1,0 +1,487 @@
+// The language component over a fake component tree: file format, walk order, lookup rules,
+// status file, code pages and limits.
+
+#include "language/MLanguage.h"
+
+#include "FakeComponents.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace fs = std::filesystem;
+using P = LanguageProperty;
+
+namespace {
+
+std::string ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    return buffer.str();
+}
+
+void WriteBytes(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+QString Q(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+}  // namespace
+
+class MultiLanguage : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string templ = (fs::temp_directory_path() / "torvane-language-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(templ.data()), nullptr);
+        dir_ = templ;
+        lng_ = dir_ / "test.lng";
+
+        // Application -> frmMain (with its components) and a second window; an unnamed
+        // window-level component takes no part.
+        frmMain_ = &app_.Add("frmMain", kCaptionHint);
+        frmMain_->Set(P::Caption, "Torvane").Set(P::Hint, "");
+        label1_ = &frmMain_->Add("Label1", kCaptionHint);
+        label1_->Set(P::Caption, "Connected  speed").Set(P::Hint, "Connected speed");
+        edit_ = &frmMain_->Add("edtCount", kTextHint);
+        edit_->Set(P::Text, "0").Set(P::Hint, "Bytes");
+        frmMain_->Add("tmrRefresh", kNoText);
+        unnamed_ = &frmMain_->Add("", kCaptionHint);
+        unnamed_->Set(P::Caption, "nameless");
+        image_ = &frmMain_->Add("imgDraw", kHintOnly);
+        image_->Set(P::Hint, "The line diagram");
+        // Owned by a component below the window: never visited.
+        grandchild_ = &label1_->Add("Inner", kCaptionHint);
+        grandchild_->Set(P::Caption, "inner");
+        about_ = &app_.Add("frmAbout", kCaptionHint);
+        about_->Set(P::Caption, "About");
+        aboutLabel_ = &about_->Add("Label1", kCaptionHint);
+        aboutLabel_->Set(P::Caption, "Version");
+        app_.Add("", kCaptionHint).Set(P::Caption, "unnamed window");
+
+        ml_.SetLanguageFile(QString::fromStdString(lng_.string()));
+        ml_.SetProgrammName("Pellmor");
+        ml_.SetProgrammVer("v1.01");
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    int TotalWrites() const {
+        return frmMain_->Writes() + label1_->Writes() + edit_->Writes() + unnamed_->Writes() +
+               image_->Writes() + grandchild_->Writes() + about_->Writes() + aboutLabel_->Writes();
+    }
+    // A language file: the five header lines, an empty line, then the given lines.
+    void WriteLanguageFile(const std::string& body) {
+        WriteBytes(lng_,
+                   "FileName:=test.lng\r\nLanguage:=Deutsch\r\nAutor:=Someone\r\n"
+                   "Programm:=Pellmor\r\nVersion:=v1.01\r\n\r\n" +
+                       body);
+    }
+
+    fs::path dir_;
+    fs::path lng_;
+    FakeComponent app_{"", kNoText};
+    FakeComponent* frmMain_ = nullptr;
+    FakeComponent* label1_ = nullptr;
+    FakeComponent* edit_ = nullptr;
+    FakeComponent* unnamed_ = nullptr;
+    FakeComponent* image_ = nullptr;
+    FakeComponent* grandchild_ = nullptr;
+    FakeComponent* about_ = nullptr;
+    FakeComponent* aboutLabel_ = nullptr;
+    TMultiLanguage ml_{&app_, 1252};
+};
+
+TEST(MultiLanguageDefaults, PropertiesOfANewComponent) {
+    const TMultiLanguage ml;
+    EXPECT_EQ(ml.LanguageFile(), "english.lng");
+    EXPECT_EQ(ml.Language(), "English");
+    EXPECT_EQ(ml.StatusFile(), "language.cfg");
+    EXPECT_TRUE(ml.LanguageCopyRight().contains("example."));
+    EXPECT_TRUE(ml.ProgrammName().isEmpty());
+    EXPECT_TRUE(ml.ProgrammVer().isEmpty());
+}
+
+TEST_F(MultiLanguage, SaveFormWritesHeaderThenEveryTextInWalkOrder) {
+    ml_.SaveForm();
+    const std::string expected = "FileName:=" + lng_.string() + "\r\n" +
+                                 "Language:=English\r\n"
+                                 "Autor:=" +
+                                 ml_.LanguageCopyRight().toStdString() +
+                                 "\r\n"
+                                 "Programm:=Pellmor\r\n"
+                                 "Version:=v1.01\r\n"
+                                 "\r\n"
+                                 "frmMain.Caption:=Torvane\r\n"
+                                 "frmMain.Hint:=\r\n"
+                                 "frmMain.Label1.Caption:=Connected  speed\r\n"
+                                 "frmMain.Label1.Hint:=Connected speed\r\n"
+                                 "frmMain.edtCount.Text:=0\r\n"
+                                 "frmMain.edtCount.Hint:=Bytes\r\n"
+                                 "frmMain.imgDraw.Hint:=The line diagram\r\n"
+                                 "frmAbout.Caption:=About\r\n"
+                                 "frmAbout.Hint:=\r\n"
+                                 "frmAbout.Label1.Caption:=Version\r\n"
+                                 "frmAbout.Label1.Hint:=\r\n";
+    EXPECT_EQ(ReadBytes(lng_), expected);
+}
+
+TEST_F(MultiLanguage, SaveThenLoadRestoresEverySingleLineText) {
+    label1_->Set(P::Caption, "  outer spaces  ");
+    label1_->Set(P::Hint, "a:=b:=c");
+    edit_->Set(P::Text, "");
+    image_->Set(P::Hint, Q("Café déjà vu"));
+    aboutLabel_->Set(P::Caption, "none of these");
+    ml_.SaveForm();
+
+    for (FakeComponent* c : {frmMain_, label1_, edit_, image_, about_, aboutLabel_}) {
+        for (P p : {P::Caption, P::Text, P::Hint})
+            c->Set(p, "changed");
+    }
+    ml_.SetLanguage("Other");
+    ml_.LoadForm();
+
+    EXPECT_EQ(ml_.Language(), "English");
+    EXPECT_EQ(frmMain_->Get(P::Caption), "Torvane");
+    EXPECT_EQ(frmMain_->Get(P::Hint), "");
+    EXPECT_EQ(label1_->Get(P::Caption), "  outer spaces  ");
+    EXPECT_EQ(label1_->Get(P::Hint), "a:=b:=c");
+    EXPECT_EQ(edit_->Get(P::Text), "");
+    EXPECT_EQ(edit_->Get(P::Hint), "Bytes");
+    EXPECT_EQ(image_->Get(P::Hint), Q("Café déjà vu"));
+    EXPECT_EQ(about_->Get(P::Caption), "About");
+    EXPECT_EQ(aboutLabel_->Get(P::Caption), "none of these");
+    // Properties the kinds do not have were never touched.
+    EXPECT_EQ(edit_->Get(P::Caption), "changed");
+    EXPECT_EQ(image_->Get(P::Caption), "changed");
+    // Unnamed components and those below the window are never looked up.
+    EXPECT_EQ(unnamed_->Writes(), 0);
+    EXPECT_EQ(grandchild_->Writes(), 0);
+}
+
+TEST_F(MultiLanguage, FirstMatchingLineWinsAndKeysMatchExactly) {
+    WriteLanguageFile(
+        " frmMain.Label1.Caption:=after a space\r\n"
+        "FRMMAIN.LABEL1.HINT:=other case\r\n"
+        "frmMain.Label1.Caption:=  first:=value  \r\n"
+        "frmMain.Label1.Caption:=second\r\n"
+        "frmMain.edtCount.Text:=none\r\n"
+        "frmMain.edtCount.Hint:=\r\n"
+        "frmMain.Label1.Hint:=later\r\n"
+        "frmMain.Unknown.Caption:=ignored\r\n"
+        "frmMain.imgDraw.Caption:=no such property\r\n");
+    ml_.LoadForm();
+
+    EXPECT_EQ(ml_.Language(), "Deutsch");
+    EXPECT_EQ(ml_.LanguageCopyRight(), "Someone");
+    EXPECT_EQ(label1_->Get(P::Caption), "  first:=value  ");
+    EXPECT_EQ(label1_->Get(P::Hint), "later");  // the other-case line is no match
+    EXPECT_EQ(edit_->Get(P::Text), "0");        // "none" is the not-found marker
+    EXPECT_EQ(edit_->Get(P::Hint), "");         // nothing behind the key empties it
+    EXPECT_EQ(image_->Get(P::Caption), "");
+    EXPECT_EQ(frmMain_->Get(P::Caption), "Torvane");  // no line: keeps its text
+
+    EXPECT_EQ(ml_.LngSearchFor("frmMain.Label1.Caption:="), "  first:=value  ");
+    EXPECT_EQ(ml_.LngSearchFor("frmMain.Label1.Caption"), ":=  first:=value  ");
+    EXPECT_EQ(ml_.LngSearchFor("frmMain.edtCount.Text:="), "none");
+    EXPECT_EQ(ml_.LngSearchFor("frmMain.Absent:="), "none");
+    EXPECT_EQ(ml_.LngSearchFor("frmmain.Label1.Caption:="), "none");
+}
+
+TEST_F(MultiLanguage, LineEndsAsTextFilesAreRead) {
+    WriteBytes(lng_,
+               "Language:=Plain LF\n"
+               "frmMain.Label1.Caption:=stray\rCR\r\r\n"
+               "frmMain.Label1.Hint:=last line without end\x1A"
+               "frmMain.Caption:=after Ctrl+Z\r\n");
+    ml_.LoadForm();
+    EXPECT_EQ(ml_.Language(), "Plain LF");
+    EXPECT_EQ(label1_->Get(P::Caption), "strayCR");
+    EXPECT_EQ(label1_->Get(P::Hint), "last line without end");
+    EXPECT_EQ(frmMain_->Get(P::Caption), "Torvane");
+}
+
+TEST_F(MultiLanguage, TextWithLineBreakComesBackUpToTheBreak) {
+    label1_->Set(P::Caption, "two\nlines");
+    ml_.SaveForm();
+    EXPECT_NE(ReadBytes(lng_).find("frmMain.Label1.Caption:=two\nlines\r\n"), std::string::npos);
+    ml_.LoadForm();
+    EXPECT_EQ(label1_->Get(P::Caption), "two");
+}
+
+TEST_F(MultiLanguage, MissingEmptyOrUnnamedFileChangesNothing) {
+    const QString copyright = ml_.LanguageCopyRight();
+    const auto expectUntouched = [&] {
+        EXPECT_EQ(TotalWrites(), 0);
+        EXPECT_EQ(ml_.Language(), "English");
+        EXPECT_EQ(ml_.LanguageCopyRight(), copyright);
+    };
+    ml_.LoadForm();  // not there yet
+    expectUntouched();
+    EXPECT_EQ(ml_.LngSearchFor("Language:="), "none");
+
+    WriteBytes(lng_, "");
+    ml_.LoadForm();
+    expectUntouched();
+    EXPECT_EQ(ml_.LngSearchFor(""), "none");
+
+    fs::create_directory(dir_ / "folder.lng");
+    ml_.SetLanguageFile(QString::fromStdString((dir_ / "folder.lng").string()));
+    ml_.LoadForm();
+    expectUntouched();
+
+    // A pipe is no language file: reading it must not wait for a writer.
+    const fs::path pipe = dir_ / "pipe.lng";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    ml_.SetLanguageFile(QString::fromStdString(pipe.string()));
+    ml_.LoadForm();
+    expectUntouched();
+    fs::remove(pipe);
+
+    ml_.SetLanguageFile("");
+    ml_.LoadForm();
+    expectUntouched();
+    ml_.SaveForm();  // nothing to create
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2);
+}
+
+TEST_F(MultiLanguage, EmptyLanguageHeaderEmptiesTheLanguageName) {
+    WriteBytes(lng_, "Language:=\r\nAutor:=\r\n");
+    ml_.LoadForm();
+    EXPECT_EQ(ml_.Language(), "");
+    EXPECT_EQ(ml_.LanguageCopyRight(), "");
+}
+
+TEST_F(MultiLanguage, PartialFileLeavesOtherTextsInThePreviousLanguage) {
+    WriteLanguageFile("frmMain.Label1.Caption:=Verbindung\r\nfrmMain.Label1.Hint:=Tempo\r\n");
+    ml_.LoadForm();
+    WriteBytes(lng_, "frmMain.Label1.Hint:=Speed\r\n");
+    ml_.LoadForm();
+    EXPECT_EQ(label1_->Get(P::Caption), "Verbindung");
+    EXPECT_EQ(label1_->Get(P::Hint), "Speed");
+    EXPECT_EQ(ml_.Language(), "Deutsch");
+}
+
+TEST_F(MultiLanguage, FailedSaveIsSilentAndLeavesEverythingAsItWas) {
+    const QString missingFolder = QString::fromStdString((dir_ / "no" / "x.lng").string());
+    ml_.SetLanguageFile(missingFolder);
+    ml_.SaveForm();
+    EXPECT_FALSE(fs::exists(dir_ / "no"));
+    EXPECT_EQ(ml_.LanguageFile(), missingFolder);
+    EXPECT_EQ(ml_.Language(), "English");
+    EXPECT_EQ(ml_.ProgrammName(), "Pellmor");
+}
+
+TEST_F(MultiLanguage, SaveReplacesAnOlderFile) {
+    WriteBytes(lng_, std::string(5000, 'x'));
+    ml_.SaveForm();
+    const std::string written = ReadBytes(lng_);
+    EXPECT_EQ(written.rfind("FileName:=", 0), 0u);
+    EXPECT_EQ(written.find('x' + std::string(10, 'x')), std::string::npos);
+}
+
+TEST_F(MultiLanguage, FileNameWithoutFolderResolvesAgainstCurrentDirectory) {
+    const fs::path before = fs::current_path();
+    fs::current_path(dir_);
+    ml_.SetLanguageFile("english.lng");
+    ml_.SaveForm();
+    label1_->Set(P::Caption, "changed");
+    ml_.LoadForm();
+    fs::current_path(before);
+    EXPECT_TRUE(fs::exists(dir_ / "english.lng"));
+    EXPECT_EQ(label1_->Get(P::Caption), "Connected  speed");
+}
+
+// --- status file ---
+
+TEST_F(MultiLanguage, StatusSaveAndLoadRememberTheLanguageFile) {
+    ml_.SetStatusFile(QString::fromStdString((dir_ / "language.cfg").string()));
+    ml_.SetLanguageFile("/some folder/russian.lng");
+    ml_.StatusSave();
+    EXPECT_EQ(ReadBytes(dir_ / "language.cfg"), "/some folder/russian.lng\r\n");
+
+    ml_.SetLanguageFile("english.lng");
+    EXPECT_EQ(ml_.StatusLoad(), 0);
+    EXPECT_EQ(ml_.LanguageFile(), "/some folder/russian.lng");
+
+    // Only the first line counts, with the reading rules of text files.
+    WriteBytes(dir_ / "language.cfg", "first.lng\rx\nsecond.lng\r\n");
+    EXPECT_EQ(ml_.StatusLoad(), 0);
+    EXPECT_EQ(ml_.LanguageFile(), "first.lngx");
+}
+
+TEST_F(MultiLanguage, MissingStatusFileKeepsTheLanguageFileAndReportsTheError) {
+    ml_.SetStatusFile(QString::fromStdString((dir_ / "language.cfg").string()));
+    ml_.SetLanguageFile("english.lng");
+    EXPECT_EQ(ml_.StatusLoad(), ENOENT);
+    EXPECT_EQ(ml_.LanguageFile(), "english.lng");
+
+    fs::create_directory(dir_ / "language.cfg");
+    EXPECT_NE(ml_.StatusLoad(), 0);
+    EXPECT_EQ(ml_.LanguageFile(), "english.lng");
+
+    ml_.SetStatusFile("");
+    EXPECT_NE(ml_.StatusLoad(), 0);
+    ml_.StatusSave();  // silent
+}
+
+TEST_F(MultiLanguage, EmptyStatusLineEmptiesTheLanguageFileAndNothingIsFound) {
+    WriteLanguageFile("frmMain.Label1.Caption:=Verbindung\r\n");
+    ml_.SetStatusFile(QString::fromStdString((dir_ / "language.cfg").string()));
+    for (const std::string content : {"\r\nignored.lng\r\n", ""}) {
+        ml_.SetLanguageFile(QString::fromStdString(lng_.string()));
+        WriteBytes(dir_ / "language.cfg", content);
+        EXPECT_EQ(ml_.StatusLoad(), 0);
+        EXPECT_EQ(ml_.LanguageFile(), "");
+        ml_.LoadForm();
+        EXPECT_EQ(label1_->Get(P::Caption), "Connected  speed");
+        EXPECT_EQ(ml_.LngSearchFor("frmMain.Label1.Caption:="), "none");
+    }
+}
+
+TEST_F(MultiLanguage, StatusFileKeepsFolderNamesThePageCannotSpell) {
+    ml_.SetStatusFile(QString::fromStdString((dir_ / "language.cfg").string()));
+    const QString russianFolder = Q("/home/юля/Языки/russian.lng");
+    ml_.SetLanguageFile(russianFolder);
+    ml_.StatusSave();  // the page is 1252
+    ml_.SetLanguageFile("english.lng");
+    EXPECT_EQ(ml_.StatusLoad(), 0);
+    EXPECT_EQ(ml_.LanguageFile(), russianFolder);
+
+    // A name the page can spell is written in the page.
+    ml_.SetLanguageFile(Q("/home/zoë/english.lng"));
+    ml_.StatusSave();
+    EXPECT_EQ(ReadBytes(dir_ / "language.cfg"), "/home/zo\xEB/english.lng\r\n");
+    ml_.SetLanguageFile("x");
+    ml_.StatusLoad();
+    EXPECT_EQ(ml_.LanguageFile(), Q("/home/zoë/english.lng"));
+}
+
+TEST_F(MultiLanguage, OverlongLanguageFileNameIsNeitherStoredNorTaken) {
+    const fs::path status = dir_ / "language.cfg";
+    ml_.SetStatusFile(QString::fromStdString(status.string()));
+    ml_.SetLanguageFile(QString(254, 'a'));
+    ml_.StatusSave();
+    EXPECT_EQ(ReadBytes(status), std::string(254, 'a') + "\r\n");
+
+    ml_.SetLanguageFile(QString(255, 'b'));
+    ml_.StatusSave();
+    EXPECT_EQ(ReadBytes(status), std::string(254, 'a') + "\r\n");  // the old choice stays
+
+    WriteBytes(status, std::string(255, 'c') + "\r\n");
+    ml_.SetLanguageFile("english.lng");
+    EXPECT_EQ(ml_.StatusLoad(), ENAMETOOLONG);
+    EXPECT_EQ(ml_.LanguageFile(), "english.lng");
+}
+
+// --- code pages and limits ---
+
+TEST_F(MultiLanguage, CyrillicRoundTripThroughCodePage1251) {
+    TMultiLanguage ml(&app_, 1251);
+    ml.SetLanguageFile(QString::fromStdString(lng_.string()));
+    ml.SetLanguage(Q("Русский"));
+    label1_->Set(P::Caption, Q("Скорость соединения"));
+    label1_->Set(P::Hint, Q("Сhoose a language file"));  // Cyrillic Es, then Latin
+    ml.SaveForm();
+
+    const std::string bytes = ReadBytes(lng_);
+    EXPECT_NE(bytes.find("Language:=\xD0\xF3\xF1\xF1\xEA\xE8\xE9\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find("frmMain.Label1.Hint:=\xD1hoose a language file\r\n"), std::string::npos);
+
+    label1_->Set(P::Caption, "x");
+    label1_->Set(P::Hint, "x");
+    ml.SetLanguage("x");
+    ml.LoadForm();
+    EXPECT_EQ(ml.Language(), Q("Русский"));
+    EXPECT_EQ(label1_->Get(P::Caption), Q("Скорость соединения"));
+    EXPECT_EQ(label1_->Get(P::Hint), Q("Сhoose a language file"));
+}
+
+TEST_F(MultiLanguage, SavedFileKeepsCharactersThePageLacks) {
+    // The page is 1252: one Cyrillic letter makes the whole file UTF-8, read back right.
+    label1_->Set(P::Hint, Q("Сhoose a language file"));
+    image_->Set(P::Hint, Q("Café"));
+    ml_.SaveForm();
+    const std::string bytes = ReadBytes(lng_);
+    EXPECT_NE(bytes.find("frmMain.Label1.Hint:=\xD0\xA1hoose a language file\r\n"),
+              std::string::npos);
+    EXPECT_NE(bytes.find("frmMain.imgDraw.Hint:=Caf\xC3\xA9\r\n"), std::string::npos);
+    EXPECT_EQ(bytes.find("\xEF\xBB\xBF"), std::string::npos);  // no byte-order mark
+    label1_->Set(P::Hint, "x");
+    image_->Set(P::Hint, "x");
+    ml_.LoadForm();
+    EXPECT_EQ(label1_->Get(P::Hint), Q("Сhoose a language file"));
+    EXPECT_EQ(image_->Get(P::Hint), Q("Café"));
+
+    // Without such a character the file stays in the page.
+    label1_->Set(P::Hint, "Choose");
+    ml_.SaveForm();
+    EXPECT_NE(ReadBytes(lng_).find("frmMain.imgDraw.Hint:=Caf\xE9\r\n"), std::string::npos);
+}
+
+TEST_F(MultiLanguage, Utf8FileReadsRightUnderAWesternPage) {
+    for (const std::string bom : {"", "\xEF\xBB\xBF"}) {
+        WriteBytes(lng_, bom +
+                             "Language:=Русский\r\n"
+                             "frmMain.Label1.Caption:=Скорость\r\n"
+                             "frmMain.imgDraw.Hint:=Диаграмма ½\r\n");
+        ml_.LoadForm();  // the page is 1252
+        EXPECT_EQ(ml_.Language(), Q("Русский"));
+        EXPECT_EQ(label1_->Get(P::Caption), Q("Скорость"));
+        EXPECT_EQ(image_->Get(P::Hint), Q("Диаграмма ½"));
+        EXPECT_EQ(ml_.LngSearchFor("frmMain.Label1.Caption:="), Q("Скорость"));
+    }
+}
+
+TEST_F(MultiLanguage, AnsiFileIsReadInThePage) {
+    // "Café" in 1252 is not UTF-8, so the whole file is taken in the page.
+    WriteBytes(lng_,
+               "Language:=Fran\xE7"
+               "ais\r\nfrmMain.Label1.Caption:=Caf\xE9\r\n");
+    ml_.LoadForm();
+    EXPECT_EQ(ml_.Language(), Q("Français"));
+    EXPECT_EQ(label1_->Get(P::Caption), Q("Café"));
+
+    TMultiLanguage cyrillic(&app_, 1251);
+    cyrillic.SetLanguageFile(QString::fromStdString(lng_.string()));
+    WriteBytes(lng_, "frmMain.Label1.Caption:=\xD1\xEA\xEE\xF0\xEE\xF1\xF2\xFC\r\n");
+    cyrillic.LoadForm();
+    EXPECT_EQ(label1_->Get(P::Caption), Q("Скорость"));
+}
+
+TEST_F(MultiLanguage, LongValuesAreCutAt255Characters) {
+    WriteLanguageFile("frmMain.Label1.Caption:=" + std::string(300, 'v') + "\r\n" +
+                      "frmMain.Label1.Hint:=" + std::string(254, 'h') +
+                      "\xF0\x9F\x98\x80 tail\r\n");
+    ml_.LoadForm();
+    EXPECT_EQ(label1_->Get(P::Caption), QString(255, 'v'));
+    // A character outside the basic plane is kept whole or not at all.
+    EXPECT_EQ(label1_->Get(P::Hint), QString(254, 'h'));
+    EXPECT_EQ(ml_.LngSearchFor("frmMain.Label1.Caption:=").size(), 255);
+}
+
+TEST_F(MultiLanguage, OverlongFullNameTakesNoPart) {
+    const QString atLimit(254 - 8, 'n');  // "frmMain." + name = 254 characters
+    const QString overLimit(255 - 8, 'o');
+    FakeComponent& fits = frmMain_->Add(atLimit, kHintOnly);
+    FakeComponent& tooLong = frmMain_->Add(overLimit, kHintOnly);
+    ml_.SaveForm();
+    const std::string saved = ReadBytes(lng_);
+    EXPECT_NE(saved.find("frmMain." + atLimit.toStdString() + ".Hint:="), std::string::npos);
+    EXPECT_EQ(saved.find(overLimit.toStdString()), std::string::npos);
+
+    WriteLanguageFile("frmMain." + atLimit.toStdString() + ".Hint:=in\r\nfrmMain." +
+                      overLimit.toStdString() + ".Hint:=out\r\n");
+    ml_.LoadForm();
+    EXPECT_EQ(fits.Get(P::Hint), "in");
+    EXPECT_EQ(tooLong.Writes(), 0);
+}
