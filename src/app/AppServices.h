@@ -1,0 +1,51 @@
+#pragma once
+
+// What the main window gets from outside: the operating system's services, the program
+// folder, and the way messages reach the user. main.cpp makes the real ones; tests pass
+// fakes, so that no test touches the user's settings or waits on a modal box.
+
+#include <QMessageBox>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class Clock;
+class LanguageFileDialog;
+class InterfaceTable;
+class SettingsStore;
+class UrlOpener;
+class QWidget;
+
+// Message boxes. The window never calls QMessageBox directly.
+class UserMessages {
+  public:
+    virtual ~UserMessages() = default;
+    // Shows a modal box with one OK button and waits until the user closes it. `owner` may
+    // be null (a box of its own on the desktop).
+    virtual void Show(QWidget* owner, const QString& text, const QString& caption,
+                      QMessageBox::Icon icon) = 0;
+};
+
+// Real modal boxes that stay on top, as the window does.
+class DesktopMessages final : public UserMessages {
+  public:
+    void Show(QWidget* owner, const QString& text, const QString& caption,
+              QMessageBox::Icon icon) override;
+};
+
+struct AppServices {
+    InterfaceTable& interfaceTable;
+    SettingsStore& settings;
+    const Clock& clock;
+    UrlOpener& urlOpener;
+    UserMessages& messages;
+    // The executable's folder with its closing separator: log, history, language status.
+    std::string programFolder;
+    // Whether the desktop offers a notification area right now. Asked at start and then
+    // every few seconds, because a tray host may come and go.
+    std::function<bool()> trayAvailable;
+    // The dialog that picks a language file; null for the real one.
+    std::function<std::unique_ptr<LanguageFileDialog>(QWidget& window)> languageDialog = {};
+};

@@ -1,0 +1,373 @@
+#include "FormLayout.h"
+
+#include "AdapterComboBox.h"
+#include "Pictures.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFont>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QToolButton>
+
+#include <stdexcept>
+#include <string>
+
+namespace form {
+
+namespace {
+
+constexpr QRgb kGreen = qRgb(0, 128, 0);
+constexpr QRgb kRed = qRgb(255, 0, 0);
+constexpr QRgb kOlive = qRgb(128, 128, 0);
+constexpr QRgb kCounterLabel = qRgb(202, 199, 189);
+constexpr QRgb kSpeedField = qRgb(222, 255, 221);
+constexpr QRgb kCounterField = qRgb(242, 255, 242);
+constexpr QRgb kLanguageText = qRgb(121, 121, 121);
+constexpr QRgb kLanguageBack = qRgb(230, 227, 223);
+
+// Rows of the five counters: label, sunken panel, read-only number field.
+constexpr int kRow1 = 81, kRow2 = 97, kRow3 = 113, kRow4 = 129, kRow5 = 145;
+
+}  // namespace
+
+// The window, top to bottom. Positions are relative to the parent control.
+const std::vector<ControlSpec>& Controls() {
+    using enum Kind;
+    using F = Face;
+    // clang-format off
+    static const std::vector<ControlSpec> table = {
+        // Counter captions (their number fields follow further down)
+        {.name = "Label1", .kind = Label, .parent = nullptr, .bounds = {8, kRow1, 360, 15},
+         .text = u"Connected  speed", .hint = u"Connected speed",
+         .face = F::Arial11, .background = kCounterLabel},
+        {.name = "Label2", .kind = Label, .parent = nullptr, .bounds = {8, kRow2, 360, 15},
+         .text = u"Bytes received", .hint = u"Bytes received",
+         .face = F::Arial11, .background = kCounterLabel},
+        {.name = "Label3", .kind = Label, .parent = nullptr, .bounds = {8, kRow3, 360, 15},
+         .text = u"Bytes send", .hint = u"Bytes send",
+         .face = F::Arial11, .background = kCounterLabel},
+        {.name = "Label4", .kind = Label, .parent = nullptr, .bounds = {8, kRow4, 360, 15},
+         .text = u"Bytes received at the last session",
+         .hint = u"Bytes received at the last session",
+         .face = F::Arial11, .background = kCounterLabel},
+        {.name = "Label5", .kind = Label, .parent = nullptr, .bounds = {8, kRow5, 360, 15},
+         .text = u"Bytes send  at the last session", .hint = u"Bytes send  at the last session",
+         .face = F::Arial11, .background = kCounterLabel},
+
+        // Language buttons (pnlLanguage follows further down)
+        {.name = "btnSelectLanguage", .kind = FlatButton, .parent = nullptr,
+         .bounds = {183, 181, 138, 22}, .text = u"Change language",
+         .hint = u"\u0421hoose a language file",  // the first letter is the Cyrillic Es
+         .picture = Picture::SelectLanguage},
+        {.name = "btnSaveOptions", .kind = FlatButton, .parent = nullptr,
+         .bounds = {324, 181, 140, 22}, .text = u"Save Options",
+         .hint = u"Save Options in Config file", .visible = false,
+         .picture = Picture::SaveOptions},
+
+        // Frame around the search box
+        {.name = "Bevel1", .kind = Bevel, .parent = nullptr, .bounds = {8, 54, 360, 26},
+         .edge = Edge::Lowered},
+        {.name = "btnOtherLNG", .kind = FlatButton, .parent = nullptr,
+         .bounds = {91, 181, 89, 22}, .text = u"Other languages"},
+
+        // Top bar: the diagram on the left, the speeds on the right
+        {.name = "Panel1", .kind = Panel, .parent = nullptr, .bounds = {0, 0, 469, 49},
+         .edge = Edge::Lowered},
+        {.name = "Panel3", .kind = Panel, .parent = "Panel1", .bounds = {1, 1, 467, 47}},
+        {.name = "Panel4", .kind = Panel, .parent = "Panel3", .bounds = {350, 0, 117, 47}},
+        {.name = "lblInetStat", .kind = Label, .parent = "Panel4", .bounds = {3, 3, 95, 16},
+         .text = u"Offline", .hint = u"Internet status", .rightAligned = true},
+        {.name = "lblLevelPerPeriod", .kind = Label, .parent = "Panel4", .bounds = {48, 17, 66, 13},
+         .text = u"0 B/s", .hint = u"Average read speed (in bytes)",
+         .face = F::Arial9, .textColour = kGreen, .rightAligned = true},
+        {.name = "lblAverageDiagram", .kind = Label, .parent = "Panel4", .bounds = {45, 27, 69, 13},
+         .text = u"0 B/s", .hint = u"Average read speed in diagram (in bytes)",
+         .face = F::Arial9, .textColour = kGreen, .rightAligned = true},
+        {.name = "lblLevelPerPeriodW", .kind = Label, .parent = "Panel4",
+         .bounds = {-12, 17, 69, 16},
+         .text = u"0 B/s", .hint = u"Average write speed (in bytes)",
+         .face = F::Arial9, .textColour = kRed, .rightAligned = true},
+        {.name = "lblAverageDiagramW", .kind = Label, .parent = "Panel4",
+         .bounds = {-12, 27, 69, 13},
+         .text = u"0 B/s", .hint = u"Average write speed in diagram (in bytes)",
+         .face = F::Arial9, .textColour = kRed, .rightAligned = true},
+        {.name = "Panel5", .kind = Panel, .parent = "Panel3", .bounds = {2, 2, 346, 43},
+         .edge = Edge::Lowered},
+        {.name = "imgDraw", .kind = Image, .parent = "Panel5", .bounds = {2, 2, 342, 39},
+         .hint = u"The line diagram"},
+        {.name = "lblLevel", .kind = Label, .parent = "Panel5", .bounds = {295, 25, 46, 13},
+         .text = u"1Kb", .hint = u"The Size of diagram (in Kb)",
+         .face = F::Arial9, .rightAligned = true},
+
+        // Banner: the fetched picture, the built-in one above it, the refresh button
+        {.name = "Panel2", .kind = Panel, .parent = nullptr, .bounds = {0, 226, 470, 60}},
+        {.name = "Image1", .kind = Image, .parent = "Panel2", .bounds = {0, 0, 468, 60},
+         .handCursor = true},
+        {.name = "Image2", .kind = Image, .parent = "Panel2", .bounds = {0, 0, 468, 60},
+         .visible = false, .handCursor = true, .picture = Picture::BuiltInBanner},
+        {.name = "SpeedButton1", .kind = FlatButton, .parent = "Panel2",
+         .bounds = {446, 38, 21, 21}, .picture = Picture::BannerRefresh},
+
+        // Counters: a sunken panel per row holding its read-only number field
+        {.name = "Panel7", .kind = Panel, .parent = nullptr, .bounds = {370, kRow1, 95, 15},
+         .edge = Edge::Lowered},
+        {.name = "edtConnectedSpeed", .kind = NumberEdit, .parent = "Panel7",
+         .bounds = {2, 2, 91, 17}, .text = u"", .hint = u"Connected speed",
+         .face = F::Arial9, .textColour = kOlive, .background = kSpeedField},
+        {.name = "Panel8", .kind = Panel, .parent = nullptr, .bounds = {370, kRow2, 95, 15},
+         .edge = Edge::Lowered},
+        {.name = "edtByteReadToday", .kind = NumberEdit, .parent = "Panel8",
+         .bounds = {2, 2, 91, 17}, .text = u"0", .hint = u"Bytes received",
+         .face = F::Arial9, .background = kCounterField},
+        {.name = "Panel9", .kind = Panel, .parent = nullptr, .bounds = {370, kRow3, 95, 15},
+         .edge = Edge::Lowered},
+        {.name = "edtByteWriteToday", .kind = NumberEdit, .parent = "Panel9",
+         .bounds = {2, 2, 91, 17}, .text = u"0", .hint = u"Bytes send",
+         .face = F::Arial9, .background = kCounterField},
+        {.name = "Panel10", .kind = Panel, .parent = nullptr, .bounds = {370, kRow4, 95, 15},
+         .edge = Edge::Lowered},
+        {.name = "edtByteReadTodayLastSessinon", .kind = NumberEdit, .parent = "Panel10",
+         .bounds = {2, 2, 91, 17}, .text = u"0", .hint = u"Bytes received at the last session",
+         .face = F::Arial9, .background = kCounterField},
+        {.name = "Panel11", .kind = Panel, .parent = nullptr, .bounds = {370, kRow5, 95, 15},
+         .edge = Edge::Lowered},
+        {.name = "edtByteWriteTodayLastSessinon", .kind = NumberEdit, .parent = "Panel11",
+         .bounds = {2, 2, 91, 17}, .text = u"0", .hint = u"Bytes send  at the last session",
+         .face = F::Arial9, .background = kCounterField},
+
+        // Options
+        {.name = "chkLine", .kind = CheckBox, .parent = nullptr, .bounds = {8, 160, 307, 17},
+         .text = u"Graph line/bar", .checked = true},
+        {.name = "trkVisible", .kind = TrackBar, .parent = nullptr, .bounds = {316, 162, 150, 17}},
+
+        // Language panel
+        {.name = "pnlLanguage", .kind = Panel, .parent = nullptr, .bounds = {7, 181, 82, 22},
+         .text = u"English", .hint = u"Shows the current language of the interface",
+         .textColour = kLanguageText, .background = kLanguageBack, .edge = Edge::Lowered,
+         .centred = true},
+
+        // Adapter list, status line, the update's progress bar over the list and its button
+        {.name = "selAdapter", .kind = AdapterList, .parent = nullptr, .bounds = {8, 205, 457, 19}},
+        {.name = "stbar", .kind = StatusLine, .parent = nullptr, .bounds = {0, 288, 468, 19},
+         .edge = Edge::Soft},
+        {.name = "ProgressBar2", .kind = ProgressBar, .parent = nullptr,
+         .bounds = {8, 205, 458, 19}, .visible = false},
+        {.name = "btnd", .kind = PushButton, .parent = nullptr, .bounds = {240, 162, 75, 17},
+         .text = u"Update", .visible = false},
+
+        // Search row
+        {.name = "btnSearch", .kind = PushButton, .parent = nullptr, .bounds = {369, 56, 95, 21},
+         .text = u"Search"},
+        {.name = "SearchText", .kind = SearchBox, .parent = nullptr, .bounds = {10, 56, 356, 22},
+         .hint = u"Search request"},
+    };
+    // clang-format on
+    return table;
+}
+
+const std::vector<const char*>& TabOrder() {
+    static const std::vector<const char*> order = {"SearchText", "btnSearch", "chkLine",
+                                                   "trkVisible", "selAdapter"};
+    return order;
+}
+
+// Kind-specific settings of single controls.
+namespace {
+constexpr int kSearchRows = 8;  // rows of SearchText's list when dropped down
+constexpr int kTrackMin = 1;    // trkVisible: 1 almost invisible ... 255 opaque
+constexpr int kTrackMax = 255;
+constexpr int kTrackTicks = 26;         // a tick mark every 26
+constexpr int kFlatButtonPicture = 20;  // pictures of the flat buttons, 20 x 20
+constexpr int kSmallPicture = 15;       // the banner refresh button is 21 x 21
+}  // namespace
+
+QFont FontOf(Face face) {
+    QFont font;
+    font.setStyleHint(QFont::SansSerif);
+    switch (face) {
+        case Face::Window:
+            font.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Arial", "Liberation Sans",
+                              "Nimbus Sans", "Helvetica", "DejaVu Sans"});
+            font.setPixelSize(11);
+            break;
+        case Face::Arial11:
+        case Face::Arial9:
+            font.setFamilies(
+                {"Arial", "Liberation Sans", "Arimo", "Nimbus Sans", "Helvetica", "DejaVu Sans"});
+            font.setPixelSize(face == Face::Arial11 ? 11 : 9);
+            break;
+    }
+    return font;
+}
+
+namespace {
+
+QString Text(const char16_t* text) {
+    return QString::fromUtf16(text);
+}
+
+void SetColours(QWidget& w, const ControlSpec& spec, QPalette::ColorRole backgroundRole) {
+    QPalette palette = w.palette();
+    if (spec.textColour != 0) {
+        palette.setColor(QPalette::WindowText, QColor(spec.textColour));
+        palette.setColor(QPalette::Text, QColor(spec.textColour));
+        palette.setColor(QPalette::ButtonText, QColor(spec.textColour));
+    }
+    if (spec.background != 0) {
+        palette.setColor(backgroundRole, QColor(spec.background));
+        w.setAutoFillBackground(true);
+    }
+    w.setPalette(palette);
+}
+
+Qt::Alignment AlignmentOf(const ControlSpec& spec) {
+    if (spec.centred) return Qt::AlignCenter;
+    return (spec.rightAligned ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+}
+
+QLabel* MakeLabel(const ControlSpec& spec, QWidget* parent) {
+    auto* label = new QLabel(Text(spec.text), parent);
+    label->setAlignment(AlignmentOf(spec));
+    label->setTextFormat(Qt::PlainText);
+    switch (spec.edge) {
+        case Edge::Lowered:
+            label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            label->setLineWidth(1);
+            break;
+        case Edge::Soft:
+            label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+            label->setIndent(4);
+            break;
+        case Edge::None:
+            break;
+    }
+    SetColours(*label, spec, QPalette::Window);
+    return label;
+}
+
+QWidget* MakeControl(const ControlSpec& spec, QWidget* parent) {
+    switch (spec.kind) {
+        case Kind::Panel:
+        case Kind::Label:
+        case Kind::StatusLine:
+            return MakeLabel(spec, parent);
+        case Kind::Image: {
+            auto* image = new QLabel(parent);
+            image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            if (spec.picture == Picture::BuiltInBanner) image->setPixmap(BuiltInBanner());
+            return image;
+        }
+        case Kind::Bevel: {
+            auto* bevel = new QFrame(parent);
+            bevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
+            return bevel;
+        }
+        case Kind::NumberEdit: {
+            auto* edit = new QLineEdit(Text(spec.text), parent);
+            edit->setReadOnly(true);
+            edit->setFrame(false);
+            edit->setTextMargins(0, 0, 0, 0);
+            edit->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            SetColours(*edit, spec, QPalette::Base);
+            return edit;
+        }
+        case Kind::SearchBox: {
+            auto* box = new QComboBox(parent);
+            box->setEditable(true);
+            box->setInsertPolicy(QComboBox::NoInsert);  // the search decides what joins
+            box->setMaxVisibleItems(kSearchRows);
+            box->setEditText(Text(spec.text));
+            return box;
+        }
+        case Kind::AdapterList:
+            return new AdapterComboBox(parent);
+        case Kind::PushButton: {
+            auto* button = new QPushButton(Text(spec.text), parent);
+            button->setAutoDefault(false);
+            return button;
+        }
+        case Kind::FlatButton: {
+            auto* button = new QToolButton(parent);
+            button->setText(Text(spec.text));
+            button->setAutoRaise(true);
+            const QIcon picture = PictureOf(spec.picture);
+            if (!picture.isNull()) {
+                button->setIcon(picture);
+                const int side =
+                    spec.picture == Picture::BannerRefresh ? kSmallPicture : kFlatButtonPicture;
+                button->setIconSize({side, side});
+            }
+            button->setToolButtonStyle(picture.isNull()        ? Qt::ToolButtonTextOnly
+                                       : spec.text[0] == u'\0' ? Qt::ToolButtonIconOnly
+                                                               : Qt::ToolButtonTextBesideIcon);
+            return button;
+        }
+        case Kind::CheckBox: {
+            auto* check = new QCheckBox(Text(spec.text), parent);
+            check->setChecked(spec.checked);
+            return check;
+        }
+        case Kind::TrackBar: {
+            auto* slider = new QSlider(Qt::Horizontal, parent);
+            slider->setRange(kTrackMin, kTrackMax);
+            slider->setValue(kTrackMax);
+            slider->setTickInterval(kTrackTicks);
+            slider->setTickPosition(QSlider::TicksBelow);
+            slider->setPageStep(kTrackTicks);
+            return slider;
+        }
+        case Kind::ProgressBar: {
+            auto* bar = new QProgressBar(parent);
+            bar->setTextVisible(false);
+            bar->setRange(0, 100);
+            bar->setValue(0);
+            return bar;
+        }
+    }
+    throw std::logic_error("unknown control kind");
+}
+
+}  // namespace
+
+std::vector<QObject*> BuildControls(QWidget& window) {
+    std::vector<QObject*> made;
+    made.reserve(Controls().size());
+    for (const ControlSpec& spec : Controls()) {
+        QWidget* parent = &window;
+        if (spec.parent != nullptr) {
+            parent = window.findChild<QWidget*>(QString::fromLatin1(spec.parent));
+            if (parent == nullptr) {
+                throw std::logic_error(std::string("layout: ") + spec.name +
+                                       " comes before its parent " + spec.parent);
+            }
+        }
+        QWidget* control = MakeControl(spec, parent);
+        control->setObjectName(QString::fromLatin1(spec.name));
+        control->setGeometry(spec.bounds);
+        control->setFont(FontOf(spec.face));
+        control->setToolTip(Text(spec.hint));
+        control->setFocusPolicy(Qt::NoFocus);
+        if (spec.handCursor) control->setCursor(Qt::PointingHandCursor);
+        if (!spec.visible) control->hide();
+        made.push_back(control);
+    }
+
+    // Only the controls of the tab order take the focus, in that order; the hidden
+    // "Update" button takes it by click only.
+    QWidget* previous = nullptr;
+    for (const char* name : TabOrder()) {
+        auto* control = window.findChild<QWidget*>(QString::fromLatin1(name));
+        control->setFocusPolicy(Qt::StrongFocus);
+        if (previous != nullptr) QWidget::setTabOrder(previous, control);
+        previous = control;
+    }
+    window.findChild<QWidget*>("btnd")->setFocusPolicy(Qt::ClickFocus);
+    return made;
+}
+
+}  // namespace form

@@ -1,0 +1,739 @@
+#include "TfrmMain.h"
+
+#include "AdapterComboBox.h"
+#include "BuildConfig.h"
+#include "FormLayout.h"
+#include "LanguageChoice.h"
+#include "Pictures.h"
+#include "online/WebSearch.h"
+#include "platform/UrlOpener.h"
+#include "traffic/ConnectionLog.h"
+#include "util/CodePage.h"
+#include "util/funcQuendra.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QProxyStyle>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QSlider>
+#include <QStyleOptionMenuItem>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QToolButton>
+
+#include <exception>
+#include <stdexcept>
+#include <utility>
+
+namespace {
+
+// Periods of the window's timers, in milliseconds.
+constexpr int kRefreshPeriod = 1000;    // tmrRefresh: sampling
+constexpr int kDrawPeriod = 1000;       // tmrDraw: diagram
+constexpr int kStatusPeriod = 60000;    // Timer1: Status lines of the connection log
+constexpr int kUpdatePeriod = 3000;     // Timer2: the update due test, once
+constexpr int kBannerPeriod = 600000;   // tmrBanner: banner fetch
+constexpr int kTrayWatchPeriod = 3000;  // how often the window looks for a tray host
+
+const QString kProgramTitle = QStringLiteral("Torvane");
+const QString kTrayTitle = QStringLiteral("Torvane");
+constexpr QRgb kOnlineColour = qRgb(0, 128, 0);
+
+template <class T>
+T* Find(QWidget& window, const char* name) {
+    auto* found = window.findChild<T*>(QString::fromLatin1(name));
+    if (found == nullptr) throw std::logic_error(std::string("no control ") + name);
+    return found;
+}
+
+QObject* Component(QObject* owner, const char* name) {
+    auto* component = new QObject(owner);
+    component->setObjectName(QString::fromLatin1(name));
+    return component;
+}
+
+QTimer* MakeTimer(QObject* owner, const char* name, int period) {
+    auto* timer = new QTimer(owner);
+    timer->setObjectName(QString::fromLatin1(name));
+    timer->setInterval(period);
+    return timer;
+}
+
+// The catalogue's root address with its colon written %3A, as the banner service wants
+// the page on which the banner is shown.
+std::string BannerLocation() {
+    std::string location = ReplaceAll(build_config::kCatalogueUrl, ":", "%3A");
+    if (location.empty() || location.back() != '/') location += '/';
+    return location;
+}
+
+// The tray menu's separator keeps its caption "-" (a language file may name it) but is
+// drawn as a plain line.
+class MenuStyle final : public QProxyStyle {
+  public:
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        if (element == CE_MenuItem) {
+            if (const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+                item != nullptr && item->menuItemType == QStyleOptionMenuItem::Separator) {
+                QStyleOptionMenuItem line = *item;
+                line.text.clear();
+                QProxyStyle::drawControl(element, &line, painter, widget);
+                return;
+            }
+        }
+        QProxyStyle::drawControl(element, option, painter, widget);
+    }
+
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
+                           const QWidget* widget) const override {
+        if (type == CT_MenuItem) {
+            if (const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+                item != nullptr && item->menuItemType == QStyleOptionMenuItem::Separator) {
+                QStyleOptionMenuItem line = *item;
+                line.text.clear();
+                return QProxyStyle::sizeFromContents(type, &line, size, widget);
+            }
+        }
+        return QProxyStyle::sizeFromContents(type, option, size, widget);
+    }
+};
+
+}  // namespace
+
+// The pictures compiled into the library (the built-in banner).
+static void InitResources() {
+    Q_INIT_RESOURCE(torvane);
+}
+
+TfrmMain::TfrmMain(AppServices services, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
+      services_(std::move(services)),
+      trayClicks_(QApplication::doubleClickInterval()) {
+    InitResources();
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QString::fromUtf16(form::kDesignCaption));
+    setFont(form::FontOf(form::Face::Window));
+    setFixedSize(form::kClientSize);
+    setAttribute(Qt::WA_AlwaysShowToolTips);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::Button));  // button face
+    setPalette(palette);
+    setWindowIcon(TrayPicture(0));
+
+    components_ = form::BuildControls(*this);
+    Panel1 = Find<QLabel>(*this, "Panel1");
+    Panel3 = Find<QLabel>(*this, "Panel3");
+    Panel4 = Find<QLabel>(*this, "Panel4");
+    Panel5 = Find<QLabel>(*this, "Panel5");
+    Panel2 = Find<QLabel>(*this, "Panel2");
+    lblInetStat = Find<QLabel>(*this, "lblInetStat");
+    lblLevelPerPeriod = Find<QLabel>(*this, "lblLevelPerPeriod");
+    lblAverageDiagram = Find<QLabel>(*this, "lblAverageDiagram");
+    lblLevelPerPeriodW = Find<QLabel>(*this, "lblLevelPerPeriodW");
+    lblAverageDiagramW = Find<QLabel>(*this, "lblAverageDiagramW");
+    lblLevel = Find<QLabel>(*this, "lblLevel");
+    imgDraw = Find<QLabel>(*this, "imgDraw");
+    Image1 = Find<QLabel>(*this, "Image1");
+    Image2 = Find<QLabel>(*this, "Image2");
+    pnlLanguage = Find<QLabel>(*this, "pnlLanguage");
+    stbar = Find<QLabel>(*this, "stbar");
+    Bevel1 = Find<QFrame>(*this, "Bevel1");
+    SearchText = Find<QComboBox>(*this, "SearchText");
+    btnSearch = Find<QPushButton>(*this, "btnSearch");
+    btnd = Find<QPushButton>(*this, "btnd");
+    edtConnectedSpeed = Find<QLineEdit>(*this, "edtConnectedSpeed");
+    edtByteReadToday = Find<QLineEdit>(*this, "edtByteReadToday");
+    edtByteWriteToday = Find<QLineEdit>(*this, "edtByteWriteToday");
+    edtByteReadTodayLastSessinon = Find<QLineEdit>(*this, "edtByteReadTodayLastSessinon");
+    edtByteWriteTodayLastSessinon = Find<QLineEdit>(*this, "edtByteWriteTodayLastSessinon");
+    chkLine = Find<QCheckBox>(*this, "chkLine");
+    trkVisible = Find<QSlider>(*this, "trkVisible");
+    btnOtherLNG = Find<QToolButton>(*this, "btnOtherLNG");
+    btnSelectLanguage = Find<QToolButton>(*this, "btnSelectLanguage");
+    btnSaveOptions = Find<QToolButton>(*this, "btnSaveOptions");
+    SpeedButton1 = Find<QToolButton>(*this, "SpeedButton1");
+    selAdapter = Find<AdapterComboBox>(*this, "selAdapter");
+    ProgressBar2 = Find<QProgressBar>(*this, "ProgressBar2");
+
+    MakeComponents();
+    languageChoice_ = std::make_unique<LanguageChoice>(
+        *this, services_.urlOpener, build_config::kMakerUrl, services_.programFolder,
+        services_.languageDialog ? services_.languageDialog(*this) : nullptr);
+    WireControls();
+
+    monitor_ = std::make_unique<TrafficMonitor>(services_.interfaceTable, services_.settings,
+                                                services_.clock, static_cast<MonitorTimers&>(*this),
+                                                ConnectionLogPath(services_.programFolder));
+    webSearch_ = std::make_unique<WebSearch>(services_.programFolder, build_config::kSearchUrl,
+                                             services_.urlOpener, services_.clock);
+
+    // These two count from the window's creation.
+    Timer2->start();
+    tmrBanner->start();
+
+    clickClock_.start();
+    trayPresent_ = services_.trayAvailable && services_.trayAvailable();
+    if (trayPresent_) RxTrayIcon->show();
+    trayWatch_ = new QTimer(this);
+    trayWatch_->setInterval(kTrayWatchPeriod);
+    connect(trayWatch_, &QTimer::timeout, this, &TfrmMain::WatchTray);
+    trayWatch_->start();
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::MakeComponents() {
+    tmrRefresh = MakeTimer(this, "tmrRefresh", kRefreshPeriod);
+    tmrDraw = MakeTimer(this, "tmrDraw", kDrawPeriod);
+    components_.push_back(tmrRefresh);
+    components_.push_back(tmrDraw);
+
+    RxTrayIcon = new QSystemTrayIcon(this);
+    RxTrayIcon->setObjectName(QStringLiteral("RxTrayIcon"));
+    RxTrayIcon->setIcon(TrayPicture(0));
+    RxTrayIcon->setToolTip(kTrayTitle);
+    components_.push_back(RxTrayIcon);
+
+    PopupMenu = new QMenu(this);
+    PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
+    auto* menuStyle = new MenuStyle;
+    menuStyle->setParent(PopupMenu);
+    PopupMenu->setStyle(menuStyle);
+    components_.push_back(PopupMenu);
+    const auto item = [this](const char* name, const QString& caption, const QString& hint) {
+        auto* action = new QAction(caption, PopupMenu);
+        action->setObjectName(QString::fromLatin1(name));
+        if (!hint.isEmpty()) action->setToolTip(hint);
+        PopupMenu->addAction(action);
+        components_.push_back(action);
+        return action;
+    };
+    N2 = item("N2", QStringLiteral("Visit programm homepage"), {});
+    N3 = item("N3", QStringLiteral("Visit company homepage"), {});
+    N1 = item("N1", QStringLiteral("Update programm"), {});
+    ShowStatistic =
+        item("ShowStatistic", QStringLiteral("Show Statistic"), QStringLiteral("Show Statistic"));
+    slash = item("slash", QStringLiteral("-"), {});
+    slash->setSeparator(true);
+    Exit = item("Exit", QStringLiteral("Exit"), QStringLiteral("Exit"));
+    RxTrayIcon->setContextMenu(PopupMenu);
+    N1->setEnabled(false);  // until the update check is connected
+
+    // Components without a place on the screen and without texts.
+    components_.push_back(Component(this, "OpenLanguage"));
+    components_.push_back(Component(this, "MultiLanguage"));
+    components_.push_back(Component(this, "ImageList"));
+    Timer1 = MakeTimer(this, "Timer1", kStatusPeriod);
+    Timer2 = MakeTimer(this, "Timer2", kUpdatePeriod);
+    components_.push_back(Timer1);
+    components_.push_back(Timer2);
+    components_.push_back(Component(this, "HttpCli1"));
+    components_.push_back(Component(this, "HttpCli2"));
+    tmrBanner = MakeTimer(this, "tmrBanner", kBannerPeriod);
+    components_.push_back(tmrBanner);
+    components_.push_back(Component(this, "getpic"));
+}
+
+void TfrmMain::WireControls() {
+    const auto guarded = [this](void (TfrmMain::*handler)()) {
+        return [this, handler] { Guarded([this, handler] { (this->*handler)(); }); };
+    };
+    connect(tmrRefresh, &QTimer::timeout, this, guarded(&TfrmMain::tmrRefreshTimer));
+    connect(tmrDraw, &QTimer::timeout, this, guarded(&TfrmMain::tmrDrawTimer));
+    connect(Timer1, &QTimer::timeout, this, guarded(&TfrmMain::Timer1Timer));
+    connect(Timer2, &QTimer::timeout, this, guarded(&TfrmMain::Timer2Timer));
+    connect(tmrBanner, &QTimer::timeout, this, guarded(&TfrmMain::tmrBannerTimer));
+
+    connect(RxTrayIcon, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) { OnTrayActivated(reason); });
+    connect(N2, &QAction::triggered, this, guarded(&TfrmMain::N2Click));
+    connect(N3, &QAction::triggered, this, guarded(&TfrmMain::N3Click));
+    connect(N1, &QAction::triggered, this, guarded(&TfrmMain::N1Click));
+    connect(ShowStatistic, &QAction::triggered, this, guarded(&TfrmMain::ShowStatisticClick));
+    connect(Exit, &QAction::triggered, this, guarded(&TfrmMain::ExitClick));
+
+    connect(trkVisible, &QSlider::valueChanged, this,
+            [this](int position) { Guarded([this, position] { trkVisibleChange(position); }); });
+    connect(btnSearch, &QPushButton::clicked, this, guarded(&TfrmMain::btnSearchClick));
+    connect(btnd, &QPushButton::clicked, this, guarded(&TfrmMain::btndClick));
+    connect(SpeedButton1, &QToolButton::clicked, this, guarded(&TfrmMain::Button1Click));
+    const auto language = [this](void (LanguageChoice::*handler)()) {
+        return [this, handler] { Guarded([this, handler] { (*languageChoice_.*handler)(); }); };
+    };
+    connect(btnSelectLanguage, &QToolButton::clicked, this,
+            language(&LanguageChoice::btnSelectLanguageClick));
+    connect(btnSaveOptions, &QToolButton::clicked, this,
+            language(&LanguageChoice::btnSaveOptionsClick));
+    connect(btnOtherLNG, &QToolButton::clicked, this, language(&LanguageChoice::btnOtherLNGClick));
+
+    selAdapter->SetDropDownHandler([this] { Guarded([this] { selAdapterDropDown(); }); });
+    connect(selAdapter, &QComboBox::activated, this, guarded(&TfrmMain::selAdapterChange));
+
+    // Keys: F1 (and Enter in the search box) in the listed controls, every key discarded
+    // in the adapter list; clicks on the two banner pictures.
+    SearchText->lineEdit()->installEventFilter(this);
+    for (QObject* control : {static_cast<QObject*>(btnSearch), static_cast<QObject*>(chkLine),
+                             static_cast<QObject*>(trkVisible), static_cast<QObject*>(selAdapter),
+                             static_cast<QObject*>(selAdapter->view()),
+                             static_cast<QObject*>(Image1), static_cast<QObject*>(Image2)}) {
+        control->installEventFilter(this);
+    }
+}
+
+void TfrmMain::SetOnlineHooks(OnlineHooks hooks) {
+    hooks_ = std::move(hooks);
+    N1->setEnabled(static_cast<bool>(hooks_.updateOperation));
+}
+
+// ---------------------------------------------------------------------------------------
+// Start-up sequence
+
+void TfrmMain::FormCreate() {
+    const std::vector<std::function<void()>> steps = {
+        // 1. Search history: the box's list from "search.csv" (created when missing).
+        [this] {
+            webSearch_->LoadHistory();
+            FillSearchList();
+        },
+        // 2. Banner, first half: the page the banner counts as shown on, and the first
+        //    cache-breaking number.
+        [this] {
+            banner_.bannerLoc = BannerLocation();
+            banner_.bannerNoCache = static_cast<int>(QRandomGenerator::global()->bounded(100000));
+        },
+        // 3. The caption a later start looks for.
+        [this] {
+            setWindowTitle(QStringLiteral("Torvane v") + QString::fromStdString(GetExeVersion()));
+        },
+        // 4. Banner, second half: no banner yet, an empty buffer for downloads.
+        [this] {
+            banner_.bannerState = kBannerIdle;
+            banner_.bannerData = QByteArray();
+        },
+        // 5. Diagram clock: started when the monitor was made with the window, moments ago.
+        [] {},
+        // 6. Sampling state.
+        [this] { monitor_->StartUp(); },
+        // 7. Language: the remembered language file applied to the window.
+        [this] { languageChoice_->FormCreateLanguage(); },
+        // 8. Diagram size: the monitor's diagram has imgDraw's 342 x 39 pixels.
+        [] {},
+        // 9. One sampling tick and one diagram tick right away.
+        [this] {
+            tmrRefreshTimer();
+            tmrDrawTimer();
+        },
+        // 10. The diagram cleared to the button face.
+        [this] {
+            monitor_->ClearDiagram(ButtonFace());
+            ShowDiagram();
+        },
+        // 11. The timers on (Timer2 runs already).
+        [this] {
+            tmrDraw->start();
+            tmrRefresh->start();
+            Timer1->start();
+            if (!Timer2->isActive()) Timer2->start();
+        },
+        // 12. The adapter list.
+        [this] { selAdapterDropDown(); },
+        // 13. The remembered adapter, chosen as if the user had picked it.
+        [this] {
+            QStringList items;
+            for (int i = 0; i < selAdapter->count(); ++i)
+                items << selAdapter->itemText(i);
+            const std::optional<QString> item = monitor_->RememberedItem(items);
+            if (!item.has_value()) return;
+            selAdapter->ShowText(*item);
+            selAdapterChange();
+        },
+    };
+    for (const auto& step : steps) {
+        try {
+            step();
+        } catch (const std::exception& e) {
+            ReportError(QString::fromUtf8(e.what()));
+            return;
+        } catch (...) {
+            ReportError(QStringLiteral("Unknown error"));
+            return;
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Tray, showing and hiding, closing
+
+void TfrmMain::OnTrayActivated(int reason) {
+    const auto why = static_cast<QSystemTrayIcon::ActivationReason>(reason);
+    if (!trayClicks_.Toggles(why, clickClock_.elapsed())) return;
+    Guarded([this] { RxTrayIconDblClick(); });
+}
+
+void TfrmMain::RxTrayIconDblClick() {
+    if (banner_.bannerState == kBannerLoading) return;  // a banner request is under way
+    if (isVisible()) {
+        HideToTray();
+        return;
+    }
+    ShowFromTray();
+    QCoreApplication::processEvents();
+    Button1Click();
+}
+
+void TfrmMain::ShowStatisticClick() {
+    ShowFromTray();
+    QCoreApplication::processEvents();
+    Button1Click();
+}
+
+void TfrmMain::ExitClick() {
+    closeFlag_ = true;
+    close();
+}
+
+void TfrmMain::ShowFromTray() {
+    if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+    if (!placed_) {
+        // The centre of the desktop, the first time only; after that where the user left it.
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect desktop = screen->availableGeometry();
+            move(desktop.center() - QPoint(width() / 2, height() / 2));
+        }
+        placed_ = true;
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+void TfrmMain::HideToTray() {
+    hide();
+}
+
+bool TfrmMain::ShowIfIdentity(const QString& className, const QString& caption) {
+    if (className != QLatin1String(metaObject()->className()) || caption != windowTitle())
+        return false;
+    ShowFromTray();
+    return true;
+}
+
+void TfrmMain::SetTrayImage(int index) {
+    if (index < 0 || index >= kTrayPictureCount || index == trayImage_) return;
+    trayImage_ = index;
+    RxTrayIcon->setIcon(TrayPicture(index));
+}
+
+void TfrmMain::SetTrayHint(const QString& text) {
+    if (RxTrayIcon->toolTip() != text) RxTrayIcon->setToolTip(text);
+}
+
+void TfrmMain::WatchTray() {
+    const bool available = services_.trayAvailable && services_.trayAvailable();
+    if (available && !trayPresent_) {
+        // A tray host appeared (for the first time, or again after it went away): dock the
+        // icon there anew.
+        RxTrayIcon->hide();
+        RxTrayIcon->show();
+    }
+    trayPresent_ = available;
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+    if (closeFlag_ || !trayPresent_) {
+        // Ending: with the close flag set, or when there is no tray to live in.
+        event->accept();
+        emit programEnds();
+        return;
+    }
+    event->ignore();
+    HideToTray();
+}
+
+void TfrmMain::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    QCoreApplication::processEvents();
+}
+
+void TfrmMain::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && trayPresent_) {
+        // Minimising goes to the tray; done once the state change has settled.
+        QTimer::singleShot(0, this, [this] {
+            if (!isMinimized()) return;
+            setWindowState(windowState() & ~Qt::WindowMinimized);
+            HideToTray();
+        });
+    }
+}
+
+bool TfrmMain::FormCanResize(int newWidth, int newHeight) const {
+    return newWidth == form::kClientSize.width() && newHeight == form::kClientSize.height();
+}
+
+void TfrmMain::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (!FormCanResize(width(), height())) resize(form::kClientSize);
+}
+
+void TfrmMain::trkVisibleChange(int position) {
+    setWindowOpacity(position / 255.0);
+}
+
+// ---------------------------------------------------------------------------------------
+// Keys and clicks
+
+void TfrmMain::keyPressEvent(QKeyEvent* event) {
+    // Only when the window itself has the focus; the controls handle their own F1.
+    QWidget* focus = QApplication::focusWidget();
+    if (event->key() == Qt::Key_F1 && (focus == nullptr || focus == this)) {
+        Guarded([this] { gotohelp(); });
+    }
+    QWidget::keyPressEvent(event);
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (watched == selAdapter || watched == selAdapter->view()) {
+        // The adapter can be changed with a mouse pick only. Focus still moves on with Tab,
+        // and an open list still closes with Escape, neither of which changes the choice.
+        if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Tab || key == Qt::Key_Backtab) return false;
+            if (key == Qt::Key_Escape && watched == selAdapter->view()) return false;
+            return true;
+        }
+        if (type == QEvent::Wheel && watched == selAdapter) return true;
+        return false;
+    }
+    if (type == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        if (watched == Image1) Guarded([this] { Image1Click(); });
+        if (watched == Image2) Guarded([this] { Image2Click(); });
+        return false;
+    }
+    if (type != QEvent::KeyPress) return false;
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (watched == SearchText->lineEdit() && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        Guarded([this] { btnSearchClick(); });
+    }
+    if (key == Qt::Key_F1 && (watched == SearchText->lineEdit() || watched == btnSearch ||
+                              watched == chkLine || watched == trkVisible)) {
+        Guarded([this] { gotohelp(); });
+    }
+    return false;  // the control goes on with its own handling of the key
+}
+
+void TfrmMain::gotohelp() {
+    OpenPage(std::string(build_config::kMakerUrl) + "/tvr.html");
+}
+
+void TfrmMain::OpenPage(const std::string& address) {
+    services_.urlOpener.Open(address);
+}
+
+// ---------------------------------------------------------------------------------------
+// Traffic: adapter list, sampling, diagram, connection log
+
+void TfrmMain::selAdapterDropDown() {
+    const QString shown = selAdapter->currentText();
+    {
+        const QSignalBlocker quiet(selAdapter);
+        selAdapter->clear();
+    }
+    for (const QString& item : monitor_->FillAdapterList())
+        selAdapter->InsertSorted(item);
+    selAdapter->ShowText(shown);
+}
+
+void TfrmMain::selAdapterChange() {
+    if (monitor_->ChooseAdapter(selAdapter->currentText()) == AdapterChoice::Selected) return;
+    services_.messages.Show(MessageOwner(), AdapterPrompt(), kProgramTitle, QMessageBox::NoIcon);
+}
+
+void TfrmMain::StopMonitorTimers() {
+    tmrRefresh->stop();
+    tmrDraw->stop();
+    Timer1->stop();
+}
+
+void TfrmMain::StartMonitorTimers() {
+    tmrRefresh->start();
+    tmrDraw->start();
+    Timer1->start();
+}
+
+void TfrmMain::tmrRefreshTimer() {
+    const TrafficFields fields = monitor_->RefreshTick();
+    edtConnectedSpeed->setText(fields.edtConnectedSpeed);
+    edtByteReadToday->setText(fields.edtByteReadToday);
+    edtByteWriteToday->setText(fields.edtByteWriteToday);
+    edtByteReadTodayLastSessinon->setText(fields.edtByteReadTodayLastSessinon);
+    edtByteWriteTodayLastSessinon->setText(fields.edtByteWriteTodayLastSessinon);
+    if (fields.error.has_value()) throw std::runtime_error(fields.error->toStdString());
+}
+
+void TfrmMain::tmrDrawTimer() {
+    // An online tick stops its timer while it works and starts it again at the end, also
+    // after an error, so that the next tick comes a full period later.
+    const bool online = monitor_->State().LinkSpeed != 0;
+    if (online) tmrDraw->stop();
+    const auto restart = qScopeGuard([this, online] {
+        if (online) tmrDraw->start();
+    });
+
+    const DiagramTickResult result = monitor_->DrawTick(chkLine->isChecked(), ButtonFace());
+    lblInetStat->setText(codepage::FromAnsi(result.lblInetStat));
+    QPalette palette = lblInetStat->palette();
+    palette.setColor(QPalette::WindowText, result.online
+                                               ? QColor(kOnlineColour)
+                                               : this->palette().color(QPalette::WindowText));
+    lblInetStat->setPalette(palette);
+    const auto write = [](QLabel* label, const std::optional<std::string>& text) {
+        if (text.has_value()) label->setText(codepage::FromAnsi(*text));
+    };
+    write(lblLevelPerPeriod, result.lblLevelPerPeriod);
+    write(lblAverageDiagram, result.lblAverageDiagram);
+    write(lblLevelPerPeriodW, result.lblLevelPerPeriodW);
+    write(lblAverageDiagramW, result.lblAverageDiagramW);
+    write(lblLevel, result.lblLevel);
+    SetTrayImage(result.trayImage);
+    SetTrayHint(codepage::FromAnsi(result.trayTooltip));
+    if (result.online) ShowDiagram();
+}
+
+void TfrmMain::Timer1Timer() {
+    monitor_->StatusLogTick();
+}
+
+void TfrmMain::ShowDiagram() {
+    const DiagramRaster& surface = monitor_->DiagramPixels();
+    const QImage picture(reinterpret_cast<const uchar*>(surface.Pixels()), surface.Width(),
+                         surface.Height(), surface.BytesPerLine(), QImage::Format_RGB32);
+    imgDraw->setPixmap(QPixmap::fromImage(picture));  // copies the pixels
+}
+
+std::uint32_t TfrmMain::ButtonFace() const {
+    return palette().color(QPalette::Button).rgb();
+}
+
+// ---------------------------------------------------------------------------------------
+// Search box
+
+void TfrmMain::FillSearchList() {
+    const QString text = SearchText->currentText();
+    SearchText->clear();
+    for (const QString& entry : webSearch_->Entries())
+        SearchText->addItem(entry);
+    SearchText->setCurrentIndex(-1);
+    SearchText->setEditText(text);
+}
+
+void TfrmMain::btnSearchClick() {
+    const QString query = SearchText->currentText();
+    const WebSearch::Outcome outcome = webSearch_->Search(query);
+    if (outcome.insertedAt.has_value()) FillSearchList();
+    SearchText->setEditText(query);
+}
+
+// ---------------------------------------------------------------------------------------
+// Online services: update check and banner
+
+void TfrmMain::Timer2Timer() {
+    // Runs once: whatever the due test does, both timers are off afterwards.
+    const auto stop = qScopeGuard([this] {
+        Timer2->stop();
+        Timer1->stop();
+    });
+    if (hooks_.updateDueTest) hooks_.updateDueTest();
+}
+
+void TfrmMain::btndClick() {
+    if (hooks_.updateOperation) hooks_.updateOperation();
+}
+
+void TfrmMain::N1Click() {
+    btndClick();
+}
+
+void TfrmMain::N2Click() {
+    OpenPage(std::string(build_config::kProgramUrl) + "/?updateTVR");
+}
+
+void TfrmMain::N3Click() {
+    OpenPage(std::string(build_config::kMakerUrl) + "/?updateTVR");
+}
+
+void TfrmMain::tmrBannerTimer() {
+    Button1Click();
+}
+
+void TfrmMain::Button1Click() {
+    if (hooks_.bannerFetch) hooks_.bannerFetch();
+    // Unless a banner is shown, the built-in picture takes its place.
+    if (banner_.bannerState != kBannerShown) Image2->setVisible(true);
+}
+
+void TfrmMain::Image1Click() {
+    if (hooks_.bannerClick) hooks_.bannerClick();
+}
+
+void TfrmMain::Image2Click() {
+    banner_.bannerState = kBannerShown;
+    OpenPage(std::string(build_config::kCatalogueUrl) + "/?fromtvr");
+    Button1Click();
+}
+
+// ---------------------------------------------------------------------------------------
+// Errors
+
+void TfrmMain::Guarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        ReportError(QString::fromUtf8(e.what()));
+    } catch (...) {
+        ReportError(QStringLiteral("Unknown error"));
+    }
+}
+
+void TfrmMain::ReportError(const QString& text) {
+    // One box at a time: the timers go on while it is open, and a fault that repeats every
+    // second must not pile up boxes.
+    if (reportingError_) return;
+    reportingError_ = true;
+    const auto done = qScopeGuard([this] { reportingError_ = false; });
+    services_.messages.Show(MessageOwner(), text, kProgramTitle, QMessageBox::Critical);
+}
+
+QWidget* TfrmMain::MessageOwner() {
+    return isVisible() ? this : nullptr;
+}
+
+// ---------------------------------------------------------------------------------------
+
+void DesktopMessages::Show(QWidget* owner, const QString& text, const QString& caption,
+                           QMessageBox::Icon icon) {
+    QMessageBox box(icon, caption, text, QMessageBox::Ok, owner);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    box.exec();
+}

@@ -1,0 +1,220 @@
+#pragma once
+
+// The program's one window: the traffic display, the search box, the language row, the
+// adapter list and the banner, its timers, and the tray icon with its menu. It is created
+// once, starts hidden in the tray, and closing it only hides it; "Exit" in the tray menu
+// ends the program. Most handlers are thin and call the cores of the other folders.
+
+#include "AppServices.h"
+#include "TrayClicks.h"
+#include "traffic/TrafficMonitor.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class AdapterComboBox;
+class LanguageChoice;
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QSlider;
+class QSystemTrayIcon;
+class QTimer;
+class QToolButton;
+class WebSearch;
+
+class TfrmMain final : public QWidget, private MonitorTimers {
+    Q_OBJECT
+  public:
+    // The banner's state as the tray and the banner fetch share it.
+    static constexpr int kBannerIdle = 0;
+    static constexpr int kBannerLoading = 213;
+    static constexpr int kBannerShown = 1212;
+
+    // Where the update check and the banner fetch connect. Until they are set the window
+    // does everything around them (timers, menu, pictures) and nothing in their place.
+    struct OnlineHooks {
+        std::function<void()> updateDueTest = {};    // first tick of Timer2
+        std::function<void()> updateOperation = {};  // "Update programm", btnd
+        std::function<void()> bannerFetch = {};      // fetch of a new banner picture
+        std::function<void()> bannerClick = {};      // click on the fetched banner (Image1)
+    };
+
+    // Creates the window and its components: the controls, the timers (Timer2 and
+    // tmrBanner start counting), the tray icon (shown where a tray exists). FormCreate
+    // runs the start-up sequence afterwards.
+    explicit TfrmMain(AppServices services, QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // The start-up sequence. An error in a step is shown with its text and the remaining
+    // steps are skipped.
+    void FormCreate();
+
+    void SetOnlineHooks(OnlineHooks hooks);
+
+    // Every component the window owns, in creation order (the language walk visits them).
+    const std::vector<QObject*>& Components() const { return components_; }
+
+    // The hand-over from a later start: shows the window if this window's class and its
+    // current caption are those asked for.
+    bool ShowIfIdentity(const QString& className, const QString& caption);
+
+    // --- Handlers, named after their control and event ---
+    void RxTrayIconDblClick();
+    void ShowStatisticClick();
+    void ExitClick();
+    void trkVisibleChange(int position);
+    bool FormCanResize(int newWidth, int newHeight) const;
+    void gotohelp();
+    void selAdapterDropDown();
+    void selAdapterChange();
+    void tmrRefreshTimer();
+    void tmrDrawTimer();
+    void Timer1Timer();
+    void Timer2Timer();
+    void tmrBannerTimer();
+    void Button1Click();  // banner refresh
+    void Image1Click();
+    void Image2Click();
+    void btnSearchClick();
+    void btndClick();
+    void N1Click();
+    void N2Click();
+    void N3Click();
+
+    // Tray operations.
+    void ShowFromTray();
+    void HideToTray();
+    bool TrayPresent() const { return trayPresent_; }
+    // The picture and tooltip as the tray shows them; each is re-sent only when it changes.
+    int TrayImage() const { return trayImage_; }
+    void SetTrayImage(int index);
+    void SetTrayHint(const QString& text);
+
+    bool CloseFlag() const { return closeFlag_; }
+    int bannerState() const { return banner_.bannerState; }
+    void SetBannerState(int state) { banner_.bannerState = state; }
+    const std::string& bannerLoc() const { return banner_.bannerLoc; }
+    int bannerNoCache() const { return banner_.bannerNoCache; }
+    QByteArray& bannerData() { return banner_.bannerData; }
+
+    TrafficMonitor& Monitor() { return *monitor_; }
+    LanguageChoice& Language() { return *languageChoice_; }
+
+    // Controls and components, named as in the layout.
+    QLabel* Panel1;
+    QLabel* Panel3;
+    QLabel* Panel4;
+    QLabel* Panel5;
+    QLabel* Panel2;
+    QLabel* lblInetStat;
+    QLabel* lblLevelPerPeriod;
+    QLabel* lblAverageDiagram;
+    QLabel* lblLevelPerPeriodW;
+    QLabel* lblAverageDiagramW;
+    QLabel* lblLevel;
+    QLabel* imgDraw;
+    QLabel* Image1;
+    QLabel* Image2;
+    QLabel* pnlLanguage;
+    QLabel* stbar;
+    QFrame* Bevel1;
+    QComboBox* SearchText;
+    QPushButton* btnSearch;
+    QPushButton* btnd;
+    QLineEdit* edtConnectedSpeed;
+    QLineEdit* edtByteReadToday;
+    QLineEdit* edtByteWriteToday;
+    QLineEdit* edtByteReadTodayLastSessinon;
+    QLineEdit* edtByteWriteTodayLastSessinon;
+    QCheckBox* chkLine;
+    QSlider* trkVisible;
+    QToolButton* btnOtherLNG;
+    QToolButton* btnSelectLanguage;
+    QToolButton* btnSaveOptions;
+    QToolButton* SpeedButton1;
+    AdapterComboBox* selAdapter;
+    QProgressBar* ProgressBar2;
+    QTimer* tmrRefresh;
+    QTimer* tmrDraw;
+    QTimer* Timer1;
+    QTimer* Timer2;
+    QTimer* tmrBanner;
+    QSystemTrayIcon* RxTrayIcon;
+    QMenu* PopupMenu;
+    QAction* N2;
+    QAction* N3;
+    QAction* N1;
+    QAction* ShowStatistic;
+    QAction* slash;
+    QAction* Exit;
+
+  signals:
+    // The window closed for good (the close flag was set, or there is no tray to live
+    // in): the program ends.
+    void programEnds();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;   // FormClose
+    void showEvent(QShowEvent* event) override;     // FormShow
+    void changeEvent(QEvent* event) override;       // minimising hides to the tray
+    void keyPressEvent(QKeyEvent* event) override;  // FormKeyDown
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    struct BannerVars {
+        int bannerState = kBannerIdle;
+        int bannerNoCache = 0;
+        std::string bannerLoc;
+        QByteArray bannerData;
+    };
+
+    void StopMonitorTimers() override;
+    void StartMonitorTimers() override;
+
+    void MakeComponents();
+    void WireControls();
+    void OnTrayActivated(int reason);
+    void WatchTray();
+    void FillSearchList();
+    void ShowDiagram();
+    std::uint32_t ButtonFace() const;
+    void OpenPage(const std::string& address);
+
+    // Runs a handler; an error that escapes it is shown with its text and the program
+    // goes on.
+    void Guarded(const std::function<void()>& handler);
+    void ReportError(const QString& text);
+    QWidget* MessageOwner();
+
+    AppServices services_;
+    OnlineHooks hooks_;
+    std::vector<QObject*> components_;
+    std::unique_ptr<TrafficMonitor> monitor_;
+    std::unique_ptr<WebSearch> webSearch_;
+    std::unique_ptr<LanguageChoice> languageChoice_;
+    BannerVars banner_;
+
+    bool closeFlag_ = false;
+    bool trayPresent_ = false;
+    int trayImage_ = 0;
+    QTimer* trayWatch_ = nullptr;
+    TrayClicks trayClicks_;
+    QElapsedTimer clickClock_;
+    bool placed_ = false;
+    bool reportingError_ = false;
+};

@@ -1,0 +1,339 @@
+// The shipped language files against the real main window: english.lng is what the window
+// saves in its design state, russian.lng translates every line of it, and the running
+// window switches to Russian and back.
+//
+// To write english.lng anew after a change of the window's texts, run this test program
+// once with TORVANE_WRITE_ENGLISH_LNG=1.
+
+#include "app/LanguageChoice.h"
+#include "app/TfrmMain.h"
+#include "language/MLanguage.h"
+#include "platform/Clock.h"
+#include "platform/InterfaceTable.h"
+#include "platform/SettingsStore.h"
+#include "platform/UrlOpener.h"
+#include "util/CodePage.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QToolButton>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QApplication& App() {
+    if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
+    static int argc = 1;
+    static char name[] = "torvane_tests_app";
+    static char* argv[] = {name, nullptr};
+    // Kept to the end of the process: destroyed among the statics, Qt's font caches would
+    // outlive their thread storage and show up as leaks.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+const fs::path kResources = fs::path(QT_TESTCASE_SOURCEDIR) / ".." / "resources";
+
+std::string ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    return buffer.str();
+}
+
+void WriteBytes(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::vector<std::string> Lines(const std::string& bytes) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        lines.push_back(bytes.substr(start, end - start));
+    }
+    EXPECT_EQ(start, bytes.size()) << "every line ends with CR LF";
+    return lines;
+}
+
+std::string KeyOf(const std::string& line) {
+    return line.substr(0, line.find(":=") + 2);
+}
+
+// The window's 95 text lines in file order, as the language file format defines them.
+std::vector<std::string> ExpectedKeys() {
+    const std::vector<std::pair<const char*, const char*>> components = {
+        {"", "CH"},
+        {"Label1", "CH"},
+        {"Label2", "CH"},
+        {"Label3", "CH"},
+        {"Label4", "CH"},
+        {"Label5", "CH"},
+        {"btnSelectLanguage", "CH"},
+        {"btnSaveOptions", "CH"},
+        {"Bevel1", "H"},
+        {"btnOtherLNG", "CH"},
+        {"Panel1", "CH"},
+        {"Panel3", "CH"},
+        {"Panel4", "CH"},
+        {"lblInetStat", "CH"},
+        {"lblLevelPerPeriod", "CH"},
+        {"lblAverageDiagram", "CH"},
+        {"lblLevelPerPeriodW", "CH"},
+        {"lblAverageDiagramW", "CH"},
+        {"Panel5", "CH"},
+        {"imgDraw", "H"},
+        {"lblLevel", "CH"},
+        {"Panel2", "CH"},
+        {"Image1", "H"},
+        {"Image2", "H"},
+        {"SpeedButton1", "CH"},
+        {"Panel7", "CH"},
+        {"edtConnectedSpeed", "TH"},
+        {"Panel8", "CH"},
+        {"edtByteReadToday", "TH"},
+        {"Panel9", "CH"},
+        {"edtByteWriteToday", "TH"},
+        {"Panel10", "CH"},
+        {"edtByteReadTodayLastSessinon", "TH"},
+        {"Panel11", "CH"},
+        {"edtByteWriteTodayLastSessinon", "TH"},
+        {"chkLine", "CH"},
+        {"trkVisible", "H"},
+        {"pnlLanguage", "CH"},
+        {"selAdapter", "TH"},
+        {"stbar", "CH"},
+        {"ProgressBar2", "H"},
+        {"btnd", "CH"},
+        {"btnSearch", "CH"},
+        {"SearchText", "TH"},
+        {"RxTrayIcon", "H"},
+        {"N2", "CH"},
+        {"N3", "CH"},
+        {"N1", "CH"},
+        {"ShowStatistic", "CH"},
+        {"slash", "CH"},
+        {"Exit", "CH"},
+    };
+    const std::map<char, const char*> property = {{'C', "Caption"}, {'T', "Text"}, {'H', "Hint"}};
+    std::vector<std::string> keys;
+    for (const auto& [name, kinds] : components) {
+        const std::string prefix = std::string("frmMain.") + name + (*name ? "." : "");
+        for (const char* k = kinds; *k; ++k)
+            keys.push_back(prefix + property.at(*k) + ":=");
+    }
+    return keys;
+}
+
+class NoInterfaces final : public InterfaceTable {
+  public:
+    std::optional<std::vector<IfRow>> Read() override { return std::vector<IfRow>{}; }
+    void Describe(IfRow&) override {}
+    void MeasureSpeed(IfRow&) override {}
+};
+
+class MemorySettings final : public SettingsStore {
+  public:
+    std::optional<QString> ReadString(const QString& name) const override {
+        const auto it = strings_.find(name);
+        if (it == strings_.end()) return std::nullopt;
+        return it->second;
+    }
+    std::optional<QByteArray> ReadBytes(const QString&) const override { return std::nullopt; }
+    void WriteString(const QString& name, const QString& value) override { strings_[name] = value; }
+    void WriteBytes(const QString&, const QByteArray&) override {}
+
+  private:
+    std::map<QString, QString> strings_;
+};
+
+class FixedClock final : public Clock {
+  public:
+    QDateTime Now() const override { return QDateTime(QDate(2024, 3, 1), QTime(12, 0)); }
+};
+
+class NoBrowser final : public UrlOpener {
+  public:
+    void Open(const std::string&) override {}
+};
+
+class NoMessages final : public UserMessages {
+  public:
+    void Show(QWidget*, const QString&, const QString&, QMessageBox::Icon) override {}
+};
+
+class ScriptedDialog final : public LanguageFileDialog {
+  public:
+    std::optional<QString> Choose(const QString&) override { return answer; }
+    std::optional<QString> answer;
+};
+
+class LanguageFiles : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        App();
+        std::string templ = (fs::temp_directory_path() / "torvane-langfiles-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(templ.data()), nullptr);
+        dir_ = templ;
+        previous_ = fs::current_path();
+        fs::current_path(dir_);
+        window_ = MakeWindow();
+    }
+    void TearDown() override {
+        window_.reset();
+        fs::current_path(previous_);
+        fs::remove_all(dir_);
+    }
+    // The window in its design state; FormCreate has not run.
+    std::unique_ptr<TfrmMain> MakeWindow() {
+        auto window = std::make_unique<TfrmMain>(AppServices{
+            .interfaceTable = table_,
+            .settings = settings_,
+            .clock = clock_,
+            .urlOpener = browser_,
+            .messages = messages_,
+            .programFolder = dir_.string() + "/",
+            .trayAvailable = [] { return false; },
+            .languageDialog =
+                [this](QWidget&) {
+                    auto dialog = std::make_unique<ScriptedDialog>();
+                    dialog_ = dialog.get();
+                    return dialog;
+                },
+        });
+        // The shipped file is made under the default Western page.
+        window->Language().MultiLanguage().SetCodePage(1252);
+        return window;
+    }
+    TMultiLanguage& MultiLanguage() { return window_->Language().MultiLanguage(); }
+    std::string SaveNow(const std::string& name) {
+        MultiLanguage().SetLanguageFile(QString::fromStdString(name));
+        MultiLanguage().SaveForm();
+        return ReadBytes(dir_ / name);
+    }
+    void Pick(const fs::path& file) {
+        dialog_->answer = QString::fromStdString(file.string());
+        window_->btnSelectLanguage->click();
+    }
+
+    fs::path dir_, previous_;
+    NoInterfaces table_;
+    MemorySettings settings_;
+    FixedClock clock_;
+    NoBrowser browser_;
+    NoMessages messages_;
+    ScriptedDialog* dialog_ = nullptr;
+    std::unique_ptr<TfrmMain> window_;
+};
+
+}  // namespace
+
+TEST_F(LanguageFiles, DesignStateSavesThe95LinesInOrder) {
+    const std::vector<std::string> lines = Lines(SaveNow("english.lng"));
+    ASSERT_EQ(lines.size(), 6u + 95u);
+    EXPECT_EQ(lines[0], "FileName:=english.lng");
+    EXPECT_EQ(lines[1], "Language:=English");
+    EXPECT_EQ(KeyOf(lines[2]), "Autor:=");
+    EXPECT_GT(lines[2].size(), 7u);
+    EXPECT_EQ(lines[3], "Programm:=Pellmor");
+    EXPECT_EQ(lines[4], "Version:=v1.01");
+    EXPECT_EQ(lines[5], "");
+    const std::vector<std::string> keys = ExpectedKeys();
+    for (size_t i = 0; i < keys.size(); ++i)
+        EXPECT_EQ(KeyOf(lines[6 + i]), keys[i]) << i;
+    EXPECT_EQ(lines[6], "frmMain.Caption:=Torvane");
+    EXPECT_EQ(lines[7], "frmMain.Hint:=");
+    EXPECT_EQ(lines[8], "frmMain.Label1.Caption:=Connected  speed");
+    EXPECT_EQ(lines[9], "frmMain.Label1.Hint:=Connected speed");
+    EXPECT_EQ(lines[10], "frmMain.Label2.Caption:=Bytes received");
+}
+
+TEST_F(LanguageFiles, EnglishFileIsTheDesignStateWithoutTheCaption) {
+    // The caption line is left out of the shipped file: applied at start it would take the
+    // version out of the caption, and a second start could no longer find this one.
+    std::string saved = SaveNow("english.lng");
+    const std::string caption = "frmMain.Caption:=Torvane\r\n";
+    ASSERT_NE(saved.find(caption), std::string::npos);
+    saved.erase(saved.find(caption), caption.size());
+    if (std::getenv("TORVANE_WRITE_ENGLISH_LNG") != nullptr) {
+        WriteBytes(kResources / "english.lng", saved);
+    }
+    EXPECT_EQ(ReadBytes(kResources / "english.lng"), saved);
+}
+
+TEST_F(LanguageFiles, RussianFileTranslatesEveryLineButTheCaption) {
+    const std::string bytes = ReadBytes(kResources / "russian.lng");
+    EXPECT_TRUE(codepage::LooksLikeUtf8(bytes));
+    EXPECT_FALSE(bytes.starts_with("\xEF\xBB\xBF"));
+    const std::vector<std::string> lines = Lines(bytes);
+    ASSERT_GE(lines.size(), 6u);
+    EXPECT_EQ(lines[0], "FileName:=russian.lng");
+    EXPECT_EQ(lines[1], "Language:=Русский");
+    EXPECT_EQ(KeyOf(lines[2]), "Autor:=");
+    EXPECT_EQ(lines[3], "Programm:=Pellmor");
+    EXPECT_EQ(lines[4], "Version:=v1.01");
+    EXPECT_EQ(lines[5], "");
+    std::vector<std::string> keys;
+    for (size_t i = 6; i < lines.size(); ++i)
+        keys.push_back(KeyOf(lines[i]));
+    std::vector<std::string> expected = ExpectedKeys();
+    expected.erase(expected.begin());  // frmMain.Caption:=
+    EXPECT_EQ(keys, expected);
+}
+
+TEST_F(LanguageFiles, RunningWindowSwitchesToRussianAndBack) {
+    window_->FormCreate();
+    const QString caption = window_->windowTitle();
+    ASSERT_TRUE(caption.startsWith("Torvane v"));
+    fs::copy_file(kResources / "russian.lng", dir_ / "russian.lng");
+    fs::copy_file(kResources / "english.lng", dir_ / "english.lng");
+
+    Pick(dir_ / "russian.lng");
+    EXPECT_EQ(window_->pnlLanguage->text(), "Русский");
+    EXPECT_EQ(window_->btnSelectLanguage->text(), "Сменить язык");
+    EXPECT_EQ(window_->btnSelectLanguage->toolTip(), "Выбрать файл языка");
+    EXPECT_EQ(window_->N2->text(), "Открыть сайт программы");
+    EXPECT_EQ(window_->ShowStatistic->toolTip(), "Показать статистику");
+    EXPECT_EQ(window_->Exit->text(), "Выход");
+    EXPECT_EQ(window_->windowTitle(), caption);  // a second start still finds this copy
+    EXPECT_FALSE(window_->btnSaveOptions->isHidden());
+
+    // Back to English: every text as the English file has it, the caption untouched.
+    Pick(dir_ / "english.lng");
+    EXPECT_EQ(window_->pnlLanguage->text(), "English");
+    EXPECT_EQ(window_->btnSelectLanguage->toolTip(), QString::fromUtf8("Сhoose a language file"));
+    std::string now = SaveNow("now.lng");
+    const std::string captionLine = "frmMain.Caption:=" + caption.toStdString() + "\r\n";
+    ASSERT_NE(now.find(captionLine), std::string::npos);
+    now.erase(now.find(captionLine), captionLine.size());
+    const auto body = [](const std::string& file) { return file.substr(file.find("\r\n") + 2); };
+    EXPECT_EQ(body(now), body(ReadBytes(kResources / "english.lng")));
+}
+
+TEST_F(LanguageFiles, SavedRussianChoiceIsAppliedAtTheNextStart) {
+    window_->FormCreate();
+    fs::copy_file(kResources / "russian.lng", dir_ / "russian.lng");
+    Pick(dir_ / "russian.lng");
+    window_->btnSaveOptions->click();
+    EXPECT_TRUE(window_->btnSaveOptions->isHidden());
+    EXPECT_EQ(ReadBytes(dir_ / "language.cfg"), (dir_ / "russian.lng").string() + "\r\n");
+
+    window_.reset();
+    window_ = MakeWindow();
+    window_->FormCreate();
+    EXPECT_EQ(window_->findChild<QLabel*>("Label1")->text(), "Скорость соединения");
+    EXPECT_EQ(window_->pnlLanguage->text(), "Русский");
+    EXPECT_TRUE(window_->windowTitle().startsWith("Torvane v"));
+    EXPECT_TRUE(window_->btnSaveOptions->isHidden());
+}

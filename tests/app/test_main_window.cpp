@@ -1,0 +1,476 @@
+// The main window's life: start-up sequence, tray toggling, closing and exiting, keys,
+// transparency, size, the adapter list and the search box, with fakes for the system.
+
+#include "AppFakes.h"
+#include "BuildConfig.h"
+#include "app/AdapterComboBox.h"
+#include "util/funcQuendra.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QWheelEvent>
+
+using apptest::Rig;
+using apptest::Row;
+
+namespace {
+
+const QString kPrompt = QString::fromUtf8(
+    "\xD0\x9F\xD0\xBE\xD0\xB6\xD0\xB0\xD0\xBB\xD1\x83\xD0\xB9\xD1\x81\xD1\x82\xD0\xB0 "
+    "\xD0\xB2\xD1\x8B\xD0\xB1\xD0\xB5\xD1\x80\xD0\xB8\xD1\x82\xD0\xB5 "
+    "\xD1\x81\xD0\xB5\xD1\x82\xD0\xB5\xD0\xB2\xD0\xBE\xD0\xB9 "
+    "\xD0\xB0\xD0\xB4\xD0\xB0\xD0\xBF\xD1\x82\xD0\xB5\xD1\x80");  // the adapter prompt
+const QString kFast = "Fast Ethernet Adapter [00-0C-29-AB-01-FF]";
+const QString kWireless = "air link [02-00-00-00-00-07]";
+const std::string kHelp = std::string(build_config::kMakerUrl) + "/tvr.html";
+// The caption a later start looks for. (This test program carries no version record of its
+// own; the real executable's caption is checked end to end.)
+const QString kCaption = QString::fromStdString("Torvane v" + GetExeVersion());
+
+class MainWindowTest : public ::testing::Test {
+  protected:
+    Rig rig;
+    std::unique_ptr<TfrmMain> window;
+
+    void SetUp() override {
+        rig.table.rows = {Row({0x00, 0x0C, 0x29, 0xAB, 0x01, 0xFF}, "Fast Ethernet Adapter", 2),
+                          Row({0x02, 0, 0, 0, 0, 0x07}, "air link", 3)};
+    }
+
+    TfrmMain& Start() {
+        window = rig.MakeWindow();
+        window->FormCreate();
+        return *window;
+    }
+
+    QStringList AdapterItems() const {
+        QStringList items;
+        for (int i = 0; i < window->selAdapter->count(); ++i)
+            items << window->selAdapter->itemText(i);
+        return items;
+    }
+
+    // A pick in the open list, as the user's mouse makes it.
+    void Pick(const QString& item) {
+        window->selAdapter->showPopup();
+        window->selAdapter->hidePopup();
+        const int index = window->selAdapter->findText(item);
+        ASSERT_GE(index, 0);
+        window->selAdapter->setCurrentIndex(index);
+        emit window->selAdapter->activated(index);
+    }
+};
+
+TEST_F(MainWindowTest, StartUpLeavesAHiddenWindowWithRunningTimersAndTheVersionedCaption) {
+    Start();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), kCaption);
+    for (QTimer* t :
+         {window->tmrDraw, window->tmrRefresh, window->Timer1, window->Timer2, window->tmrBanner}) {
+        EXPECT_TRUE(t->isActive()) << t->objectName().toStdString();
+    }
+    // One sampling and one diagram tick ran: the fields and the status are written.
+    EXPECT_EQ(window->edtConnectedSpeed->text(), "0");
+    EXPECT_EQ(window->lblInetStat->text(), "Offline");
+    EXPECT_EQ(window->RxTrayIcon->toolTip(), "Pellmor ( OFFline )");
+    // The diagram is cleared to the button face.
+    const QImage diagram = window->imgDraw->pixmap().toImage();
+    ASSERT_EQ(diagram.size(), QSize(342, 39));
+    EXPECT_EQ(diagram.pixelColor(0, 0), window->palette().color(QPalette::Button));
+    EXPECT_EQ(diagram.pixelColor(341, 38), window->palette().color(QPalette::Button));
+    // The list is filled, sorted without regard to case, and nothing is chosen.
+    EXPECT_EQ(AdapterItems(), QStringList({kWireless, kFast}));
+    EXPECT_EQ(window->selAdapter->currentIndex(), -1);
+    EXPECT_TRUE(rig.messages.shown.empty());  // no remembered adapter: no prompt
+    EXPECT_EQ(window->bannerState(), TfrmMain::kBannerIdle);
+    EXPECT_EQ(window->bannerLoc(), std::string("http%3A//catalogue.example.com/"));
+    EXPECT_GE(window->bannerNoCache(), 0);
+    EXPECT_LE(window->bannerNoCache(), 99999);
+    EXPECT_TRUE(window->Image2->isHidden());
+    EXPECT_TRUE(QFile::exists(rig.File("search.csv")));  // created empty
+}
+
+TEST_F(MainWindowTest, AnErrorInAStartUpStepIsShownOnceAndSkipsTheRest) {
+    rig.table.throwOnRead = true;  // the sampling tick of step 9 fails
+    rig.settings.values["adapter"] = kFast;
+    Start();
+    ASSERT_EQ(rig.messages.shown.size(), 1u);
+    EXPECT_EQ(rig.messages.shown[0].text, "interface table exploded");
+    EXPECT_EQ(rig.messages.shown[0].icon, QMessageBox::Critical);
+    // Steps before it ran ...
+    EXPECT_EQ(window->windowTitle(), kCaption);
+    EXPECT_EQ(window->pnlLanguage->text(), "English");
+    EXPECT_EQ(window->edtByteReadToday->text(), "0");  // the fields are still written
+    // ... the ones after it did not: no timers switched on, no list, no adapter.
+    EXPECT_FALSE(window->tmrRefresh->isActive());
+    EXPECT_FALSE(window->tmrDraw->isActive());
+    EXPECT_FALSE(window->Timer1->isActive());
+    EXPECT_EQ(window->selAdapter->count(), 0);
+    EXPECT_TRUE(window->Monitor().SelectedAdapter().empty());
+    EXPECT_EQ(window->lblInetStat->text(), "Offline");  // the design text: no diagram tick
+}
+
+TEST_F(MainWindowTest, RememberedAdapterIsRestoredIgnoringCaseOrPromptedWhenGone) {
+    rig.settings.values["adapter"] = kFast.toUpper();
+    Start();
+    EXPECT_EQ(window->selAdapter->currentText(), kFast);
+    EXPECT_EQ(window->Monitor().SelectedAdapter(), "00-0C-29-AB-01-FF");
+    EXPECT_TRUE(rig.messages.shown.empty());
+    EXPECT_EQ(rig.settings.values["adapter"], kFast);  // the choice is written again
+
+    Rig other;
+    other.table.rows = rig.table.rows;
+    other.settings.values["adapter"] = "Fast Ethernet Adapter v2 [00-0C-29-AB-01-FF]";
+    auto second = other.MakeWindow();
+    second->FormCreate();
+    EXPECT_EQ(second->selAdapter->currentIndex(), -1);
+    EXPECT_TRUE(second->Monitor().SelectedAdapter().empty());
+    ASSERT_EQ(other.messages.shown.size(), 1u);
+    EXPECT_EQ(other.messages.shown[0].text, kPrompt);
+    EXPECT_EQ(other.messages.shown[0].icon, QMessageBox::NoIcon);
+}
+
+TEST_F(MainWindowTest, PickingAnAdapterChoosesItAndAFailedWriteReachesTheUser) {
+    Start();
+    Pick(kWireless);
+    EXPECT_EQ(window->Monitor().SelectedAdapter(), "02-00-00-00-00-07");
+    EXPECT_EQ(rig.settings.values["adapter"], kWireless);
+    EXPECT_TRUE(window->tmrRefresh->isActive());
+    EXPECT_TRUE(window->Timer1->isActive());
+
+    // The adapter went away after the list was built: the prompt, nothing selected.
+    rig.table.rows.pop_back();
+    window->selAdapter->setCurrentIndex(window->selAdapter->findText(kWireless));
+    emit window->selAdapter->activated(window->selAdapter->currentIndex());
+    ASSERT_EQ(rig.messages.shown.size(), 1u);
+    EXPECT_EQ(rig.messages.shown[0].text, kPrompt);
+    EXPECT_TRUE(window->Monitor().SelectedAdapter().empty());
+
+    rig.settings.failWrites = true;
+    Pick(kFast);
+    ASSERT_EQ(rig.messages.shown.size(), 2u);
+    EXPECT_EQ(rig.messages.shown[1].text, "Cannot write the setting \"adapter\"");
+}
+
+TEST_F(MainWindowTest, OpeningTheListRebuildsItButKeepsTheChoiceWithoutAChange) {
+    rig.settings.values["adapter"] = kFast;
+    Start();
+    const int writes = rig.settings.writes;
+    rig.table.rows.push_back(Row({0x0A, 1, 2, 3, 4, 5}, "Backup NIC", 9));
+    QSignalSpy activated(window->selAdapter, &QComboBox::activated);
+    window->selAdapter->showPopup();
+    window->selAdapter->hidePopup();
+    EXPECT_EQ(AdapterItems(), QStringList({kWireless, "Backup NIC [0A-01-02-03-04-05]", kFast}));
+    EXPECT_EQ(window->selAdapter->currentText(), kFast);
+    EXPECT_EQ(activated.count(), 0);
+    EXPECT_EQ(rig.settings.writes, writes);  // no choice was made
+    EXPECT_EQ(window->Monitor().SelectedAdapter(), "00-0C-29-AB-01-FF");
+}
+
+TEST_F(MainWindowTest, TheAdapterListCannotBeChangedFromTheKeyboardOrTheWheel) {
+    rig.settings.values["adapter"] = kFast;
+    Start();
+    window->ShowFromTray();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->selAdapter->setFocus();
+    const int writes = rig.settings.writes;
+    for (Qt::Key key : {Qt::Key_Up, Qt::Key_Down, Qt::Key_Home, Qt::Key_End, Qt::Key_A, Qt::Key_F1,
+                        Qt::Key_Space}) {
+        QTest::keyClick(window->selAdapter, key);
+    }
+    QTest::keyClick(window->selAdapter, Qt::Key_Down, Qt::AltModifier);
+    QWheelEvent wheel(QPointF(5, 5), window->selAdapter->mapToGlobal(QPointF(5, 5)), QPoint(),
+                      QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(window->selAdapter, &wheel);
+    EXPECT_EQ(window->selAdapter->currentText(), kFast);
+    EXPECT_EQ(rig.settings.writes, writes);
+    EXPECT_TRUE(rig.opener.opened.empty());  // F1 does nothing here
+    EXPECT_FALSE(window->selAdapter->view()->isVisible());
+}
+
+TEST_F(MainWindowTest, F1OpensTheHelpPageOnceInTheListedControlsAndKeysGoOn) {
+    Start();
+    window->ShowFromTray();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QWidget* edit = window->SearchText->lineEdit();
+    for (QWidget* control :
+         {edit, static_cast<QWidget*>(window->btnSearch), static_cast<QWidget*>(window->chkLine),
+          static_cast<QWidget*>(window->trkVisible)}) {
+        rig.opener.opened.clear();
+        control->setFocus();
+        QTest::keyClick(control, Qt::Key_F1);
+        EXPECT_EQ(rig.opener.opened, std::vector<std::string>{kHelp})
+            << control->objectName().toStdString();
+    }
+    // The window itself, when no control has the focus.
+    rig.opener.opened.clear();
+    window->setFocus();
+    QApplication::focusWidget()->clearFocus();
+    QTest::keyClick(window.get(), Qt::Key_F1);
+    EXPECT_EQ(rig.opener.opened, std::vector<std::string>{kHelp});
+
+    // Keys are not swallowed: typing still reaches the controls.
+    edit->setFocus();
+    QTest::keyClicks(edit, "abc");
+    EXPECT_EQ(window->SearchText->currentText(), "abc");
+    window->trkVisible->setFocus();
+    QTest::keyClick(window->trkVisible, Qt::Key_Left);
+    EXPECT_EQ(window->trkVisible->value(), 254);
+}
+
+TEST_F(MainWindowTest, EnterInTheSearchBoxSearchesAndRecordsTheQuery) {
+    {
+        QFile history(rig.File("search.csv"));
+        ASSERT_TRUE(history.open(QIODevice::WriteOnly));
+        history.write("07.12.2026;weather\r\n06.12.2026;a;b\r\n");
+    }
+    Start();
+    ASSERT_EQ(window->SearchText->count(), 2);
+    EXPECT_EQ(window->SearchText->itemText(0), "a;b");
+    EXPECT_EQ(window->SearchText->itemText(1), "weather");
+    EXPECT_EQ(window->SearchText->currentText(), "");
+
+    window->ShowFromTray();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QWidget* edit = window->SearchText->lineEdit();
+    edit->setFocus();
+    QTest::keyClicks(edit, "abc");
+    QTest::keyClick(edit, Qt::Key_Return);
+    const std::string page =
+        std::string(build_config::kSearchUrl) + "/rsearch?text=%61%62%63&from=prgTVR";
+    EXPECT_EQ(rig.opener.opened, std::vector<std::string>{page});
+    EXPECT_EQ(window->SearchText->count(), 3);
+    EXPECT_EQ(window->SearchText->currentText(), "abc");  // the box keeps its text
+    QFile history(rig.File("search.csv"));
+    ASSERT_TRUE(history.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(history.readAll().endsWith(";abc\r\n"));
+
+    // Known queries, in any letter case, open the page but are not recorded again.
+    rig.opener.opened.clear();
+    window->SearchText->setEditText("WEATHER");
+    window->btnSearch->click();
+    EXPECT_EQ(rig.opener.opened.size(), 1u);
+    EXPECT_EQ(window->SearchText->count(), 3);
+}
+
+TEST_F(MainWindowTest, ClosingHidesWhileExitEndsTheProgram) {
+    Start();
+    QSignalSpy ends(window.get(), &TfrmMain::programEnds);
+    window->ShowFromTray();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->close());  // the caption button, Alt+F4
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(ends.count(), 0);
+    EXPECT_TRUE(window->tmrRefresh->isActive());  // work goes on in the tray
+
+    window->ShowFromTray();
+    window->showMinimized();
+    QTRY_VERIFY(!window->isVisible());  // minimising hides to the tray
+    EXPECT_FALSE(window->isMinimized());
+    EXPECT_EQ(ends.count(), 0);
+
+    emit window->Exit->triggered();
+    EXPECT_TRUE(window->CloseFlag());
+    EXPECT_EQ(ends.count(), 1);
+}
+
+TEST_F(MainWindowTest, WithoutATrayClosingTheWindowEndsTheProgram) {
+    rig.trayAvailable = false;
+    Start();
+    EXPECT_FALSE(window->TrayPresent());
+    EXPECT_FALSE(window->RxTrayIcon->isVisible());
+    QSignalSpy ends(window.get(), &TfrmMain::programEnds);
+    window->ShowFromTray();
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(ends.count(), 1);
+}
+
+TEST_F(MainWindowTest, ATrayThatAppearsLaterTakesTheWindowIn) {
+    rig.trayAvailable = false;
+    Start();
+    window->ShowFromTray();
+    rig.trayAvailable = true;
+    QTRY_VERIFY_WITH_TIMEOUT(window->TrayPresent(), 5000);
+    EXPECT_TRUE(window->RxTrayIcon->isVisible());
+    QSignalSpy ends(window.get(), &TfrmMain::programEnds);
+    EXPECT_FALSE(window->close());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(ends.count(), 0);
+}
+
+TEST_F(MainWindowTest, TrayActivationTogglesUnlessABannerRequestIsUnderWay) {
+    int fetches = 0;
+    Start();
+    window->SetOnlineHooks({.bannerFetch = [&] { ++fetches; }});
+    const auto activate = [this](QSystemTrayIcon::ActivationReason reason) {
+        emit window->RxTrayIcon->activated(reason);
+    };
+
+    window->SetBannerState(TfrmMain::kBannerLoading);
+    activate(QSystemTrayIcon::Trigger);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(fetches, 0);
+
+    window->SetBannerState(TfrmMain::kBannerIdle);
+    activate(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(fetches, 1);                     // showing asks for a new banner
+    EXPECT_TRUE(window->Image2->isVisible());  // none came: the built-in picture
+
+    // A double-click reports a click first; the pair toggles once.
+    activate(QSystemTrayIcon::Trigger);
+    activate(QSystemTrayIcon::DoubleClick);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(fetches, 1);
+
+    // A tray that reports only the double-click toggles on it.
+    activate(QSystemTrayIcon::DoubleClick);
+    EXPECT_TRUE(window->isVisible());
+    activate(QSystemTrayIcon::Context);
+    EXPECT_TRUE(window->isVisible());
+
+    // While visible and loading, the double-click does nothing; "Show Statistic" still
+    // brings the window and asks for a banner.
+    window->SetBannerState(TfrmMain::kBannerLoading);
+    activate(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(window->isVisible());
+    const int before = fetches;
+    emit window->ShowStatistic->triggered();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(fetches, before + 1);
+}
+
+TEST_F(MainWindowTest, TheTrayPictureAndTooltipAreSentOnlyWhenTheyChange) {
+    Start();
+    EXPECT_EQ(window->TrayImage(), 0);
+    const qint64 idle = window->RxTrayIcon->icon().cacheKey();
+    window->SetTrayImage(0);
+    EXPECT_EQ(window->RxTrayIcon->icon().cacheKey(), idle);
+    window->SetTrayImage(1);
+    const qint64 receiving = window->RxTrayIcon->icon().cacheKey();
+    EXPECT_NE(receiving, idle);
+    window->SetTrayImage(1);
+    EXPECT_EQ(window->RxTrayIcon->icon().cacheKey(), receiving);
+    EXPECT_EQ(window->TrayImage(), 1);
+    window->SetTrayImage(7);  // not a picture of the list
+    EXPECT_EQ(window->TrayImage(), 1);
+}
+
+TEST_F(MainWindowTest, TransparencyFollowsTheTrackBarAndSizeChangesAreRefused) {
+    Start();
+    EXPECT_DOUBLE_EQ(window->windowOpacity(), 1.0);
+    window->trkVisible->setValue(1);
+    EXPECT_NEAR(window->windowOpacity(), 1.0 / 255, 0.002);
+    window->trkVisible->setValue(128);
+    EXPECT_NEAR(window->windowOpacity(), 128.0 / 255, 0.002);
+
+    EXPECT_TRUE(window->FormCanResize(469, 308));
+    EXPECT_FALSE(window->FormCanResize(470, 308));
+    EXPECT_FALSE(window->FormCanResize(469, 200));
+    window->ShowFromTray();
+    window->resize(800, 600);
+    window->setGeometry(10, 10, 300, 100);
+    window->showMaximized();
+    QTest::qWait(20);
+    EXPECT_EQ(window->size(), QSize(469, 308));
+}
+
+TEST_F(MainWindowTest, TheRunningCopyShowsItselfOnlyForItsClassAndCaption) {
+    Start();
+    EXPECT_FALSE(window->ShowIfIdentity("TForm1", kCaption));
+    EXPECT_FALSE(window->ShowIfIdentity("TfrmMain", "Torvane v1.0.2.199"));
+    EXPECT_FALSE(window->ShowIfIdentity("TfrmMain", kCaption + " "));
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(window->ShowIfIdentity("TfrmMain", kCaption));
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, ALanguageFileCaptionHidesTheWindowFromALaterStart) {
+    {
+        QFile lng(rig.File("pro.lng"));
+        ASSERT_TRUE(lng.open(QIODevice::WriteOnly));
+        lng.write(
+            "FileName:=pro.lng\r\nLanguage:=Pro\r\nAutor:=x\r\nProgramm:=Pellmor\r\n"
+            "Version:=v1.01\r\n\r\nfrmMain.Caption:=Torvane Pro\r\n");
+        QFile status(rig.File("language.cfg"));
+        ASSERT_TRUE(status.open(QIODevice::WriteOnly));
+        status.write(QFile::encodeName(rig.File("pro.lng")) + "\r\n");
+    }
+    Start();
+    EXPECT_EQ(window->windowTitle(), "Torvane Pro");  // applied after the versioned caption
+    EXPECT_EQ(window->pnlLanguage->text(), "Pro");
+    EXPECT_FALSE(window->ShowIfIdentity("TfrmMain", kCaption));
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, MenuAndBannerEntriesOpenTheirPages) {
+    Start();
+    EXPECT_FALSE(window->N1->isEnabled());  // no update check connected
+    emit window->N2->triggered();
+    emit window->N3->triggered();
+    EXPECT_EQ(rig.opener.opened,
+              (std::vector<std::string>{std::string(build_config::kProgramUrl) + "/?updateTVR",
+                                        std::string(build_config::kMakerUrl) + "/?updateTVR"}));
+
+    int updates = 0, fetches = 0;
+    window->SetOnlineHooks(
+        {.updateOperation = [&] { ++updates; }, .bannerFetch = [&] { ++fetches; }});
+    EXPECT_TRUE(window->N1->isEnabled());
+    emit window->N1->triggered();
+    EXPECT_EQ(updates, 1);
+
+    rig.opener.opened.clear();
+    window->ShowFromTray();
+    window->Image2->show();
+    QTest::mouseClick(window->Image2, Qt::LeftButton);
+    EXPECT_EQ(window->bannerState(), TfrmMain::kBannerShown);
+    EXPECT_EQ(rig.opener.opened,
+              std::vector<std::string>{std::string(build_config::kCatalogueUrl) + "/?fromtvr"});
+    EXPECT_EQ(fetches, 1);
+    window->SpeedButton1->click();
+    EXPECT_EQ(fetches, 2);
+}
+
+TEST_F(MainWindowTest, TheOnceOnlyUpdateTickStopsItsTimersEvenWhenItFails) {
+    Start();
+    window->SetOnlineHooks(
+        {.updateDueTest = [] { throw std::runtime_error("Invalid data type for 'chkdate'"); }});
+    EXPECT_THROW(window->Timer2Timer(), std::runtime_error);
+    EXPECT_FALSE(window->Timer2->isActive());
+    EXPECT_FALSE(window->Timer1->isActive());
+    EXPECT_TRUE(window->tmrRefresh->isActive());
+}
+
+TEST_F(MainWindowTest, ARepeatingFaultShowsOneBoxAtATime) {
+    Start();
+    rig.table.throwOnRead = true;
+    int open = 0, mostOpen = 0;
+    rig.messages.whileOpen = [&] {
+        // While the box is open the timers keep firing, and fail again.
+        mostOpen = std::max(mostOpen, ++open);
+        QTest::qWait(60);
+        --open;
+    };
+    window->tmrRefresh->start(5);
+    QTest::qWait(200);
+    window->tmrRefresh->stop();
+    EXPECT_GE(rig.messages.shown.size(), 1u);
+    EXPECT_EQ(mostOpen, 1);
+    EXPECT_EQ(rig.messages.shown[0].text, "interface table exploded");
+}
+
+}  // namespace

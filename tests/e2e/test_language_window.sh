@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# The window with the shipped Russian texts: the program starts, shows its window (no tray
+# here, so it shows at once) with the versioned caption, and is photographed for a look at
+# how the longer texts fit.
+. "$(dirname "$0")/desktop.sh" "$1"
+
+[ -f "$PROG/russian.lng" ] || skip "no russian.lng beside the executable"
+printf '%s\r\n' "$PROG/russian.lng" >"$PROG/language.cfg"
+start_desktop
+start_program
+PID=$LAST_PID
+wait_for 15 window_mapped || fail "the window did not show"
+sleep 1
+[ "$(xdotool getwindowname "$(main_window)")" = "Torvane v1.0.2.200" ] || fail "caption"
+shot 08-russian-window
+xdotool windowactivate --sync "$(main_window)" key alt+F4
+expect_exit_0 "$PID" 10
+echo "PASS"

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Without a tray host the window shows at start and closing it ends the program; a tray
+# host that appears later takes the program in, and closing then only hides the window.
+. "$(dirname "$0")/desktop.sh" "$1"
+
+start_desktop
+start_program
+PID=$LAST_PID
+wait_for 15 window_mapped || fail "without a tray the window did not show at start"
+sleep 0.5
+shot 07-no-tray-window
+note "closing the window ends the program"
+xdotool windowactivate --sync "$(main_window)" key alt+F4
+expect_exit_0 "$PID" 10
+
+note "a tray that appears later takes the program in"
+start_program
+PID=$LAST_PID
+wait_for 15 window_mapped || fail "the window did not show at start"
+start_tray
+wait_for 15 has_tray_icon || fail "the program did not dock into the new tray"
+xdotool windowactivate --sync "$(main_window)" key alt+F4
+wait_for 5 window_hidden || fail "Alt+F4 did not hide the window"
+sleep 0.5
+alive "$PID" || fail "closing ended the program although a tray exists now"
+echo "PASS"
