@@ -26,7 +26,9 @@ class QSettingsStore final : public SettingsStore {
 
   private:
     static std::unique_ptr<QSettings> Open() {
-        return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, "Quendra",
+        // The native format is an INI file named TVR.conf on Linux (the INI format would
+        // name it TVR.ini), and the key SOFTWARE\Quendra\TVR of the registry on Windows.
+        return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, "Quendra",
                                            "TVR");
     }
 
