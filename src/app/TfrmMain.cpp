@@ -50,6 +50,9 @@ constexpr int kUpdatePeriod = 3000;     // Timer2: the update due test, once
 constexpr int kBannerPeriod = 600000;   // tmrBanner: banner fetch
 constexpr int kTrayWatchPeriod = 3000;  // how often the window looks for a tray host
 
+// States the fixed-size window never keeps.
+constexpr Qt::WindowStates kLargerStates = Qt::WindowMaximized | Qt::WindowFullScreen;
+
 const QString kProgramTitle = QStringLiteral("Torvane");
 const QString kTrayTitle = QStringLiteral("Torvane");
 constexpr QRgb kOnlineColour = qRgb(0, 128, 0);
@@ -476,7 +479,14 @@ void TfrmMain::showEvent(QShowEvent* event) {
 
 void TfrmMain::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && isMinimized() && trayPresent_) {
+    if (event->type() != QEvent::WindowStateChange) return;
+    if (windowState() & kLargerStates) {
+        // The window has one size. A window manager may grant full screen anyway (openbox
+        // offers it to every normal window) or maximise a window that asks for a fixed
+        // size; either is undone at once.
+        QTimer::singleShot(0, this, [this] { setWindowState(windowState() & ~kLargerStates); });
+    }
+    if (isMinimized() && trayPresent_) {
         // Minimising goes to the tray; done once the state change has settled.
         QTimer::singleShot(0, this, [this] {
             if (!isMinimized()) return;
@@ -584,11 +594,16 @@ void TfrmMain::StartMonitorTimers() {
 
 void TfrmMain::tmrRefreshTimer() {
     const TrafficFields fields = monitor_->RefreshTick();
-    edtConnectedSpeed->setText(fields.edtConnectedSpeed);
-    edtByteReadToday->setText(fields.edtByteReadToday);
-    edtByteWriteToday->setText(fields.edtByteWriteToday);
-    edtByteReadTodayLastSessinon->setText(fields.edtByteReadTodayLastSessinon);
-    edtByteWriteTodayLastSessinon->setText(fields.edtByteWriteTodayLastSessinon);
+    // An edit lays its text out anew on every setText, shown or not; most seconds nothing
+    // changes, so an unchanged number is left alone.
+    const auto show = [](QLineEdit* edit, const QString& text) {
+        if (edit->text() != text) edit->setText(text);
+    };
+    show(edtConnectedSpeed, fields.edtConnectedSpeed);
+    show(edtByteReadToday, fields.edtByteReadToday);
+    show(edtByteWriteToday, fields.edtByteWriteToday);
+    show(edtByteReadTodayLastSessinon, fields.edtByteReadTodayLastSessinon);
+    show(edtByteWriteTodayLastSessinon, fields.edtByteWriteTodayLastSessinon);
     if (fields.error.has_value()) throw std::runtime_error(fields.error->toStdString());
 }
 
@@ -603,11 +618,13 @@ void TfrmMain::tmrDrawTimer() {
 
     const DiagramTickResult result = monitor_->DrawTick(chkLine->isChecked(), ButtonFace());
     lblInetStat->setText(codepage::FromAnsi(result.lblInetStat));
-    QPalette palette = lblInetStat->palette();
-    palette.setColor(QPalette::WindowText, result.online
-                                               ? QColor(kOnlineColour)
-                                               : this->palette().color(QPalette::WindowText));
-    lblInetStat->setPalette(palette);
+    const QColor statusColour =
+        result.online ? QColor(kOnlineColour) : this->palette().color(QPalette::WindowText);
+    if (lblInetStat->palette().color(QPalette::WindowText) != statusColour) {
+        QPalette palette = lblInetStat->palette();
+        palette.setColor(QPalette::WindowText, statusColour);
+        lblInetStat->setPalette(palette);
+    }
     const auto write = [](QLabel* label, const std::optional<std::string>& text) {
         if (text.has_value()) label->setText(codepage::FromAnsi(*text));
     };

@@ -387,6 +387,13 @@ TEST_F(MainWindowTest, TransparencyFollowsTheTrackBarAndSizeChangesAreRefused) {
     window->showMaximized();
     QTest::qWait(20);
     EXPECT_EQ(window->size(), QSize(469, 308));
+    // A maximised or full-screen state granted by the window manager is undone.
+    EXPECT_FALSE(window->windowState() & Qt::WindowMaximized);
+    window->setWindowState(Qt::WindowFullScreen);
+    QTest::qWait(20);
+    EXPECT_FALSE(window->windowState() & Qt::WindowFullScreen);
+    EXPECT_EQ(window->size(), QSize(469, 308));
+    EXPECT_TRUE(window->isVisible());
 }
 
 TEST_F(MainWindowTest, TheRunningCopyShowsItselfOnlyForItsClassAndCaption) {

@@ -12,6 +12,12 @@ EXE=$(cd "$(dirname "$EXE")" && pwd)/$(basename "$EXE")
 SHOTS="$(dirname "$EXE")/tests/e2e/screenshots"
 TEST_NAME=$(basename "$0" .sh)
 PIDS=()
+# Commands run after the processes are ended, before the folders go (namespaces, links).
+CLEANUP_HOOKS=()
+# What the program is started with: a prefix (such as "ip netns exec NAME") and extra
+# environment for the program alone.
+LAUNCH=()
+PROGRAM_ENV=()
 
 skip() {
     echo "SKIP: $*"
@@ -45,6 +51,8 @@ cleanup() {
     for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null; done
     sleep 0.3
     for pid in "${PIDS[@]}"; do kill -9 "$pid" 2>/dev/null; done
+    local hook
+    for hook in "${CLEANUP_HOOKS[@]}"; do eval "$hook" >/dev/null 2>&1; done
     rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -94,8 +102,9 @@ stop_tray() {
 }
 
 # start_program [ARGS...]: runs the program copy in the background; its id in LAST_PID.
+# The launch prefix and env exec the program in place, so the id is the program's own.
 start_program() {
-    "$PROG/torvane" "$@" >>"$WORK/program.log" 2>&1 &
+    "${LAUNCH[@]}" env "${PROGRAM_ENV[@]}" "$PROG/torvane" "$@" >>"$WORK/program.log" 2>&1 &
     LAST_PID=$!
     PIDS+=($LAST_PID)
 }
@@ -104,13 +113,16 @@ start_program() {
 alive() { kill -0 "$1" 2>/dev/null && ! grep -q '^[0-9]* (.*) Z' "/proc/$1/stat" 2>/dev/null; }
 ended() { ! alive "$1"; }
 
-# The docked tray icons of the program: "x y" of each icon's centre, one per line.
-tray_icons() {
+# The docked tray icons of the program, one per line: "x y width height" of each icon's
+# window on the screen.
+tray_icon_boxes() {
     xwininfo -root -tree | awk '/"Torvane": \("torvane" "Torvane"\)/ {
         split($0, a, "  "); for (i in a) if (a[i] ~ /^[0-9]+x[0-9]+\+/) { split(a[i], g, /[x+]/); w = g[1]; h = g[2] }
         for (i in a) if (a[i] ~ /^\+-?[0-9]+\+-?[0-9]+$/) { split(a[i], p, "+"); x = p[2]; y = p[3] }
-        if (w > 8 && w <= 64 && h > 8 && h <= 64) print x + int(w / 2), y + int(h / 2) }'
+        if (w > 8 && w <= 64 && h > 8 && h <= 64) print x, y, w, h }'
 }
+# "x y" of each icon's centre.
+tray_icons() { tray_icon_boxes | awk '{print $1 + int($3 / 2), $2 + int($4 / 2)}'; }
 tray_icon_count() { tray_icons | wc -l; }
 has_tray_icon() { [ "$(tray_icon_count)" -ge 1 ]; }
 
@@ -133,8 +145,37 @@ window_mapped() {
 }
 window_hidden() { ! window_mapped; }
 
+# The probe (tests/e2e/aids/widget_probe.cpp), preloaded into the program, writes what the
+# window shows into $PROBE_OUT; probe KEY prints one value ("lblInetStat", "RxTrayIcon.Hint").
+use_probe() {
+    local lib=${TORVANE_E2E_PROBE:-$(dirname "$EXE")/tests/e2e/libtorvane_e2e_probe.so}
+    [ -f "$lib" ] || skip "no probe library at $lib (build the target torvane_e2e_probe)"
+    PROBE_OUT="$WORK/probe.txt"
+    PROGRAM_ENV+=("LD_PRELOAD=$lib" "TORVANE_PROBE_OUT=$PROBE_OUT"
+        "ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0")
+}
+probe() { sed -n "s/^$1=//p" "$PROBE_OUT" 2>/dev/null | head -n1; }
+# probe_is KEY VALUE: true when the probe shows exactly VALUE.
+probe_is() { [ "$(probe "$1")" = "$2" ]; }
+
+# Client area of the main window: "x y" of its top left corner on the screen.
+window_origin() {
+    xwininfo -id "$(main_window)" |
+        awk '/Absolute upper-left X/ {x = $4} /Absolute upper-left Y/ {y = $4} END {print x, y}'
+}
+
 shot() {
     import -window root "$SHOTS/$1.png" 2>/dev/null && note "screenshot $SHOTS/$1.png"
+}
+
+# The end of a test that went well: unless a sanitizer reported a fault of the program
+# on the way (an ASan build prints it and may go on or be ended by the test).
+pass() {
+    if grep -qE 'ERROR: (Address|Leak)Sanitizer|runtime error:' "$WORK/program.log" 2>/dev/null; then
+        cat "$WORK/program.log"
+        fail "a sanitizer reported a fault of the program"
+    fi
+    echo "PASS"
 }
 
 # Waits for the program to end and checks its exit code.

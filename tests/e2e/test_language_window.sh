@@ -15,4 +15,4 @@ sleep 1
 shot 08-russian-window
 xdotool windowactivate --sync "$(main_window)" key alt+F4
 expect_exit_0 "$PID" 10
-echo "PASS"
+pass

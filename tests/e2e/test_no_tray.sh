@@ -23,4 +23,4 @@ xdotool windowactivate --sync "$(main_window)" key alt+F4
 wait_for 5 window_hidden || fail "Alt+F4 did not hide the window"
 sleep 0.5
 alive "$PID" || fail "closing ended the program although a tray exists now"
-echo "PASS"
+pass

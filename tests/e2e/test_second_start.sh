@@ -60,4 +60,4 @@ xdotool windowactivate --sync "$(xdotool search --onlyvisible --name '^Error$' |
     key Return
 expect_exit_0 "$BROKEN" 10
 has_tray_icon && fail "the failed start left a tray icon"
-echo "PASS"
+pass

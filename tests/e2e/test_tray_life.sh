@@ -22,6 +22,42 @@ wait_for 5 window_mapped || fail "a click did not show the window"
 sleep 0.5
 shot 02-window-shown
 
+note "the window has a fixed size and cannot be maximised"
+W=$(main_window)
+hints=$(xprop -id "$W" WM_NORMAL_HINTS)
+grep -q 'minimum size: 469 by 308' <<<"$hints" && grep -q 'maximum size: 469 by 308' <<<"$hints" ||
+    fail "size hints: $hints"
+actions=$(xprop -id "$W" _NET_WM_ALLOWED_ACTIONS)
+grep -qE 'MAXIMIZE|_RESIZE' <<<"$actions" && fail "the window manager offers: $actions"
+grep -q MINIMIZE <<<"$actions" && grep -q CLOSE <<<"$actions" || fail "no minimise or close: $actions"
+geometry() { xwininfo -id "$W" | awk '/Absolute upper-left X/ {x = $4} /Absolute upper-left Y/ {y = $4}
+    /Width:/ {w = $2} /Height:/ {h = $2} END {print x, y, w, h}'; }
+before=$(geometry)
+read -r WX WY _ _ <<<"$before"
+top=$(xprop -id "$W" _NET_FRAME_EXTENTS | awk -F', ' '{print $3}')
+xdotool mousemove $((WX + 150)) $((WY - ${top:-20} / 2)) click --repeat 2 --delay 80 1
+# Openbox 3.6 keeps a maximise button in the title bar of a window that cannot be maximised
+# (drawn like the others, it does nothing) so that the buttons beside it keep their place.
+# Its clicks must change nothing either: it is the middle one of three buttons right of the
+# title text.
+frame=$(xwininfo -id "$W" -tree | awk '/Parent window id/ {print $4}')
+buttons=$(xwininfo -id "$frame" -tree | awk '$NF ~ /^\+[0-9]+\+[0-9]+$/ && $(NF-1) ~ /^1[0-9]x1[0-9]\+/ {
+    print $1, $NF}' | while read -r id pos; do
+    xwininfo -id "$id" | grep -q IsViewable && echo "$pos"
+done | tr '+' ' ' | sort -n -k1 | awk -v left=$((WX + 200)) '$1 > left')
+if [ "$(wc -l <<<"$buttons")" -eq 3 ]; then
+    read -r mx my < <(sed -n 2p <<<"$buttons")
+    for button in 1 2 3; do
+        xdotool mousemove $((mx + 6)) $((my + 6)) click $button
+        sleep 0.3
+    done
+fi
+xdotool windowsize "$W" 900 700
+sleep 1
+window_mapped || fail "the attempts to maximise hid the window"
+xprop -id "$W" _NET_WM_STATE | grep -q MAXIMIZED && fail "the window was maximised"
+[ "$(geometry)" = "$before" ] || fail "the window changed from $before to $(geometry)"
+
 note "another click hides it"
 click_tray 1
 wait_for 5 window_hidden || fail "a second click did not hide the window"
@@ -82,4 +118,4 @@ xdotool mousemove $((X + 40)) $((Y + HEIGHT - 12)) click 1
 expect_exit_0 "$PID" 10
 wait_for 5 sh -c '! xwininfo -root -tree | grep -q "\"Torvane\": (\"torvane\""' ||
     fail "the tray icon stayed after Exit"
-echo "PASS"
+pass

@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# Idle cost of the program hidden in the tray, against a bare Qt tray program: CPU time
+# over a quiet period and resident memory. Run by hand (not part of ctest):
+#
+#     bench/idle_footprint.sh BUILD_DIR [SECONDS]
+#
+# BUILD_DIR holds torvane and tests/e2e/bare_tray_app (targets torvane and bare_tray_app);
+# measure a RelWithDebInfo or Release build. Both programs run under Xvfb with openbox and
+# trayer as the tray host. As root the program watches a veth link in a private network
+# namespace, remembered from an earlier run, as a user's program would; otherwise it runs
+# with no adapter chosen. Budget: CPU at most 0.1 % of one core, resident memory at most
+# 1.3 times the bare program's. The bare program is measured a second time with a hidden
+# window holding one line edit, the least a program with text on show needs.
+
+BUILD=$(cd "${1:?usage: idle_footprint.sh BUILD_DIR [SECONDS]}" && pwd)
+PERIOD=${2:-60}
+WARMUP=10
+BARE="$BUILD/tests/e2e/bare_tray_app"
+[ -x "$BARE" ] || { echo "no $BARE: build the target bare_tray_app"; exit 1; }
+. "$(dirname "$0")/../tests/e2e/desktop.sh" "$BUILD/torvane"
+
+HZ=$(getconf CLK_TCK)
+# CPU time of a process so far: "<ns on the CPU of its threads> <clock ticks of the process>".
+cpu_of() {
+    local ns=0 t
+    for t in /proc/"$1"/task/*/schedstat; do
+        read -r run _ <"$t" 2>/dev/null && ns=$((ns + run))
+    done
+    echo "$ns $(awk '{print $14 + $15}' /proc/"$1"/stat)"
+}
+kb_of() { awk -v key="$2:" '$1 == key {print $2}' /proc/"$1"/status; }
+
+# measure NAME PID: prints the figures, sets CPU_PCT and RSS_KB.
+measure() {
+    local before after ns ticks
+    sleep "$WARMUP"
+    before=$(cpu_of "$2")
+    sleep "$PERIOD"
+    after=$(cpu_of "$2")
+    read -r ns ticks <<<"$(awk -v a="$before" -v b="$after" 'BEGIN {
+        split(a, x, " "); split(b, y, " "); print y[1] - x[1], y[2] - x[2] }')"
+    CPU_PCT=$(awk -v ns="$ns" -v s="$PERIOD" 'BEGIN {printf "%.4f", ns / (s * 1e9) * 100}')
+    RSS_KB=$(kb_of "$2" VmRSS)
+    printf '%-8s CPU %s %% of one core (%.1f ms in %s s; %s clock ticks), RSS %s KiB (peak %s KiB), threads %s\n' \
+        "$1" "$CPU_PCT" "$(awk -v ns="$ns" 'BEGIN {print ns / 1e6}')" "$PERIOD" "$ticks" \
+        "$RSS_KB" "$(kb_of "$2" VmHWM)" "$(kb_of "$2" Threads)"
+}
+
+start_desktop
+start_tray
+
+if [ "$(id -u)" -eq 0 ] && command -v ip >/dev/null 2>&1 &&
+    ip netns add "torvane-idle-$$" 2>/dev/null; then
+    NS="torvane-idle-$$"
+    CLEANUP_HOOKS+=("ip netns del $NS")
+    ip netns exec "$NS" sh -c 'for f in /proc/sys/net/ipv6/conf/all/disable_ipv6 \
+        /proc/sys/net/ipv6/conf/default/disable_ipv6; do [ ! -e $f ] || echo 1 >$f; done'
+    ip -n "$NS" link add veth0 address 02:54:56:00:00:01 type veth peer name veth1
+    ip -n "$NS" link set veth0 up
+    ip -n "$NS" link set veth1 up
+    mkdir -p "$XDG_CONFIG_HOME/Quendra"
+    printf '[General]\nadapter=veth0 (veth) [02-54-56-00-00-01]\n' >"$XDG_CONFIG_HOME/Quendra/TVR.conf"
+    LAUNCH=(ip netns exec "$NS")
+    echo "torvane watches veth0 in a private network namespace (online, no traffic)"
+else
+    echo "torvane runs with no adapter chosen (not root, or no network namespaces)"
+fi
+
+start_program
+PID=$LAST_PID
+wait_for 30 has_tray_icon || fail "torvane shows no tray icon"
+window_hidden || fail "the window shows"
+measure torvane "$PID"
+TV_CPU=$CPU_PCT TV_RSS=$RSS_KB
+grep -q '^Connect' "$PROG/inet.stat" 2>/dev/null && echo "(the adapter was online: inet.stat has its Connect line)"
+kill "$PID"
+wait "$PID" 2>/dev/null
+
+"$BARE" >"$WORK/bare.log" 2>&1 &
+BARE_PID=$!
+PIDS+=($BARE_PID)
+measure bare "$BARE_PID"
+BARE_RSS=$RSS_KB
+kill "$BARE_PID"
+
+# The same with a hidden window holding one line edit: the floor of a program that has any
+# text to show (fonts, shaping), for a second comparison.
+"$BARE" --window >"$WORK/bare.log" 2>&1 &
+BARE_PID=$!
+PIDS+=($BARE_PID)
+measure bare+win "$BARE_PID"
+TEXT_RSS=$RSS_KB
+
+awk -v cpu="$TV_CPU" -v rss="$TV_RSS" -v bare="$BARE_RSS" -v text="$TEXT_RSS" 'BEGIN {
+    ratio = rss / bare
+    printf "torvane: idle CPU %.4f %% (budget 0.1 %%): %s\n", cpu, cpu <= 0.1 ? "within" : "OVER"
+    printf "torvane: RSS %.2f x the bare tray program (budget 1.3): %s\n", ratio, ratio <= 1.3 ? "within" : "OVER"
+    printf "torvane: RSS %.2f x the bare tray program with a hidden line edit\n", rss / text
+}'
