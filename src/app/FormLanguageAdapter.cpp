@@ -18,14 +18,14 @@ namespace {
 // menus, dialogs, image lists, HTTP clients and the language component none.
 enum class Texts { CaptionHint, TextHint, HintOnly, None };
 
-struct OwnedSpec {
+struct OwnedEntry {
     const char* name;
     Texts texts;
 };
 
 // The components the window owns, in the order the window creates them: each container
 // before what lies in it, the tray menu before its items.
-constexpr std::array<OwnedSpec, 62> kOwned{{
+constexpr std::array<OwnedEntry, 62> kOwned{{
     {"Label1", Texts::CaptionHint},
     {"Label2", Texts::CaptionHint},
     {"Label3", Texts::CaptionHint},
@@ -183,13 +183,13 @@ void Write(QObject* object, LanguageProperty property, const QString& text) {
 
 class FormLanguageAdapter::Owned final : public LanguageComponent {
   public:
-    Owned(QWidget& window, const OwnedSpec& spec) : window_(&window), spec_(spec) {}
+    Owned(QWidget& window, const OwnedEntry& design) : window_(&window), design_(design) {}
 
-    QString Name() const override { return QString::fromLatin1(spec_.name); }
+    QString Name() const override { return QString::fromLatin1(design_.name); }
     int ComponentCount() const override { return 0; }
     LanguageComponent* Component(int) const override { return nullptr; }
     bool HasProperty(LanguageProperty property) const override {
-        if (!KindHas(spec_.texts, property)) return false;
+        if (!KindHas(design_.texts, property)) return false;
         const QObject* object = Find();
         return object != nullptr && Supports(object, property);
     }
@@ -221,13 +221,13 @@ class FormLanguageAdapter::Owned final : public LanguageComponent {
     }
 
     QPointer<QWidget> window_;
-    OwnedSpec spec_;
+    OwnedEntry design_;
 };
 
 FormLanguageAdapter::FormLanguageAdapter(QWidget& window) : window_(&window) {
     owned_.reserve(kOwned.size());
-    for (const OwnedSpec& spec : kOwned)
-        owned_.push_back(std::make_unique<Owned>(window, spec));
+    for (const OwnedEntry& design : kOwned)
+        owned_.push_back(std::make_unique<Owned>(window, design));
 }
 
 FormLanguageAdapter::~FormLanguageAdapter() = default;

@@ -36,11 +36,11 @@ constexpr int kRow1 = 81, kRow2 = 97, kRow3 = 113, kRow4 = 129, kRow5 = 145;
 }  // namespace
 
 // The window, top to bottom. Positions are relative to the parent control.
-const std::vector<ControlSpec>& Controls() {
+const std::vector<ControlDesign>& Controls() {
     using enum Kind;
     using F = Face;
     // clang-format off
-    static const std::vector<ControlSpec> table = {
+    static const std::vector<ControlDesign> table = {
         // Counter captions (their number fields follow further down)
         {.name = "Label1", .kind = Label, .parent = nullptr, .bounds = {8, kRow1, 360, 15},
          .text = u"Connected  speed", .hint = u"Connected speed",
@@ -211,30 +211,30 @@ QString Text(const char16_t* text) {
     return QString::fromUtf16(text);
 }
 
-void SetColours(QWidget& w, const ControlSpec& spec, QPalette::ColorRole backgroundRole) {
+void SetColours(QWidget& w, const ControlDesign& design, QPalette::ColorRole backgroundRole) {
     QPalette palette = w.palette();
-    if (spec.textColour != 0) {
-        palette.setColor(QPalette::WindowText, QColor(spec.textColour));
-        palette.setColor(QPalette::Text, QColor(spec.textColour));
-        palette.setColor(QPalette::ButtonText, QColor(spec.textColour));
+    if (design.textColour != 0) {
+        palette.setColor(QPalette::WindowText, QColor(design.textColour));
+        palette.setColor(QPalette::Text, QColor(design.textColour));
+        palette.setColor(QPalette::ButtonText, QColor(design.textColour));
     }
-    if (spec.background != 0) {
-        palette.setColor(backgroundRole, QColor(spec.background));
+    if (design.background != 0) {
+        palette.setColor(backgroundRole, QColor(design.background));
         w.setAutoFillBackground(true);
     }
     w.setPalette(palette);
 }
 
-Qt::Alignment AlignmentOf(const ControlSpec& spec) {
-    if (spec.centred) return Qt::AlignCenter;
-    return (spec.rightAligned ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+Qt::Alignment AlignmentOf(const ControlDesign& design) {
+    if (design.centred) return Qt::AlignCenter;
+    return (design.rightAligned ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
 }
 
-QLabel* MakeLabel(const ControlSpec& spec, QWidget* parent) {
-    auto* label = new QLabel(Text(spec.text), parent);
-    label->setAlignment(AlignmentOf(spec));
+QLabel* MakeLabel(const ControlDesign& design, QWidget* parent) {
+    auto* label = new QLabel(Text(design.text), parent);
+    label->setAlignment(AlignmentOf(design));
     label->setTextFormat(Qt::PlainText);
-    switch (spec.edge) {
+    switch (design.edge) {
         case Edge::Lowered:
             label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
             label->setLineWidth(1);
@@ -246,20 +246,20 @@ QLabel* MakeLabel(const ControlSpec& spec, QWidget* parent) {
         case Edge::None:
             break;
     }
-    SetColours(*label, spec, QPalette::Window);
+    SetColours(*label, design, QPalette::Window);
     return label;
 }
 
-QWidget* MakeControl(const ControlSpec& spec, QWidget* parent) {
-    switch (spec.kind) {
+QWidget* MakeControl(const ControlDesign& design, QWidget* parent) {
+    switch (design.kind) {
         case Kind::Panel:
         case Kind::Label:
         case Kind::StatusLine:
-            return MakeLabel(spec, parent);
+            return MakeLabel(design, parent);
         case Kind::Image: {
             auto* image = new QLabel(parent);
             image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            if (spec.picture == Picture::BuiltInBanner) image->setPixmap(BuiltInBanner());
+            if (design.picture == Picture::BuiltInBanner) image->setPixmap(BuiltInBanner());
             return image;
         }
         case Kind::Bevel: {
@@ -268,12 +268,12 @@ QWidget* MakeControl(const ControlSpec& spec, QWidget* parent) {
             return bevel;
         }
         case Kind::NumberEdit: {
-            auto* edit = new QLineEdit(Text(spec.text), parent);
+            auto* edit = new QLineEdit(Text(design.text), parent);
             edit->setReadOnly(true);
             edit->setFrame(false);
             edit->setTextMargins(0, 0, 0, 0);
             edit->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            SetColours(*edit, spec, QPalette::Base);
+            SetColours(*edit, design, QPalette::Base);
             return edit;
         }
         case Kind::SearchBox: {
@@ -281,35 +281,35 @@ QWidget* MakeControl(const ControlSpec& spec, QWidget* parent) {
             box->setEditable(true);
             box->setInsertPolicy(QComboBox::NoInsert);  // the search decides what joins
             box->setMaxVisibleItems(kSearchRows);
-            box->setEditText(Text(spec.text));
+            box->setEditText(Text(design.text));
             return box;
         }
         case Kind::AdapterList:
             return new AdapterComboBox(parent);
         case Kind::PushButton: {
-            auto* button = new QPushButton(Text(spec.text), parent);
+            auto* button = new QPushButton(Text(design.text), parent);
             button->setAutoDefault(false);
             return button;
         }
         case Kind::FlatButton: {
             auto* button = new QToolButton(parent);
-            button->setText(Text(spec.text));
+            button->setText(Text(design.text));
             button->setAutoRaise(true);
-            const QIcon picture = PictureOf(spec.picture);
+            const QIcon picture = PictureOf(design.picture);
             if (!picture.isNull()) {
                 button->setIcon(picture);
                 const int side =
-                    spec.picture == Picture::BannerRefresh ? kSmallPicture : kFlatButtonPicture;
+                    design.picture == Picture::BannerRefresh ? kSmallPicture : kFlatButtonPicture;
                 button->setIconSize({side, side});
             }
-            button->setToolButtonStyle(picture.isNull()        ? Qt::ToolButtonTextOnly
-                                       : spec.text[0] == u'\0' ? Qt::ToolButtonIconOnly
-                                                               : Qt::ToolButtonTextBesideIcon);
+            button->setToolButtonStyle(picture.isNull()          ? Qt::ToolButtonTextOnly
+                                       : design.text[0] == u'\0' ? Qt::ToolButtonIconOnly
+                                                                 : Qt::ToolButtonTextBesideIcon);
             return button;
         }
         case Kind::CheckBox: {
-            auto* check = new QCheckBox(Text(spec.text), parent);
-            check->setChecked(spec.checked);
+            auto* check = new QCheckBox(Text(design.text), parent);
+            check->setChecked(design.checked);
             return check;
         }
         case Kind::TrackBar: {
@@ -337,23 +337,23 @@ QWidget* MakeControl(const ControlSpec& spec, QWidget* parent) {
 std::vector<QObject*> BuildControls(QWidget& window) {
     std::vector<QObject*> made;
     made.reserve(Controls().size());
-    for (const ControlSpec& spec : Controls()) {
+    for (const ControlDesign& design : Controls()) {
         QWidget* parent = &window;
-        if (spec.parent != nullptr) {
-            parent = window.findChild<QWidget*>(QString::fromLatin1(spec.parent));
+        if (design.parent != nullptr) {
+            parent = window.findChild<QWidget*>(QString::fromLatin1(design.parent));
             if (parent == nullptr) {
-                throw std::logic_error(std::string("layout: ") + spec.name +
-                                       " comes before its parent " + spec.parent);
+                throw std::logic_error(std::string("layout: ") + design.name +
+                                       " comes before its parent " + design.parent);
             }
         }
-        QWidget* control = MakeControl(spec, parent);
-        control->setObjectName(QString::fromLatin1(spec.name));
-        control->setGeometry(spec.bounds);
-        control->setFont(FontOf(spec.face));
-        control->setToolTip(Text(spec.hint));
+        QWidget* control = MakeControl(design, parent);
+        control->setObjectName(QString::fromLatin1(design.name));
+        control->setGeometry(design.bounds);
+        control->setFont(FontOf(design.face));
+        control->setToolTip(Text(design.hint));
         control->setFocusPolicy(Qt::NoFocus);
-        if (spec.handCursor) control->setCursor(Qt::PointingHandCursor);
-        if (!spec.visible) control->hide();
+        if (design.handCursor) control->setCursor(Qt::PointingHandCursor);
+        if (!design.visible) control->hide();
         made.push_back(control);
     }
 

@@ -44,7 +44,7 @@ enum class Face {
     Arial9,   // Arial, 9 pixels
 };
 
-struct ControlSpec {
+struct ControlDesign {
     const char* name;
     Kind kind;
     const char* parent;          // the control it lies in; nullptr for the window itself
@@ -67,7 +67,7 @@ inline constexpr QSize kClientSize{469, 308};
 inline constexpr const char16_t* kDesignCaption = u"Torvane";
 
 // The table, in creation order (each container before what lies in it).
-const std::vector<ControlSpec>& Controls();
+const std::vector<ControlDesign>& Controls();
 
 // Focusable controls in tab order; every other control takes no keyboard focus.
 const std::vector<const char*>& TabOrder();
