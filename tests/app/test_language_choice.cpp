@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include "AppFakes.h"
+#include "TestFiles.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -37,26 +40,11 @@ namespace fs = std::filesystem;
 namespace {
 
 QApplication& App() {
-    if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
-    static int argc = 1;
-    static char name[] = "torvane_tests_app";
-    static char* argv[] = {name, nullptr};
-    // Kept to the end of the process: destroyed among the statics, Qt's font caches would
-    // outlive their thread storage and show up as leaks.
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
+    return apptest::EnsureApp();
 }
 
-std::string ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    return buffer.str();
-}
-
-void WriteBytes(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+using testfiles::ReadBytes;
+using testfiles::WriteBytes;
 
 class RecordingUrlOpener final : public UrlOpener {
   public:

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "TestFiles.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,16 +24,8 @@ using P = LanguageProperty;
 
 namespace {
 
-std::string ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    return buffer.str();
-}
-
-void WriteBytes(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+using testfiles::ReadBytes;
+using testfiles::WriteBytes;
 
 QString Q(const char* utf8) {
     return QString::fromUtf8(utf8);
