@@ -668,7 +668,10 @@ void TfrmMain::FillSearchList() {
 void TfrmMain::btnSearchClick() {
     const QString query = SearchText->currentText();
     const WebSearch::Outcome outcome = webSearch_->Search(query);
-    if (outcome.insertedAt.has_value()) FillSearchList();
+    // The core keeps the order; the box takes the new entry where the core put it rather
+    // than being filled again from a history that may hold thousands of entries.
+    if (outcome.insertedAt.has_value())
+        SearchText->insertItem(static_cast<int>(*outcome.insertedAt), query);
     SearchText->setEditText(query);
 }
 
