@@ -48,10 +48,13 @@ std::string FormatLogLine(std::string_view keyword, const QDateTime& when, const
 
     std::string line(keyword);
     line.resize(std::max<std::size_t>(line.size(), 11), ' ');
-    line += " [" + TwoDigits(date.day()) + dateSep + TwoDigits(date.month()) + dateSep +
+    line += " [";
+    line += TwoDigits(date.day()) + dateSep + TwoDigits(date.month()) + dateSep +
             FourDigits(date.year());
-    line += " " + TwoDigits(time.hour()) + timeSep + TwoDigits(time.minute()) + timeSep +
-            TwoDigits(time.second()) + "]";
+    line += ' ';
+    line += TwoDigits(time.hour()) + timeSep + TwoDigits(time.minute()) + timeSep +
+            TwoDigits(time.second());
+    line += ']';
     line += " [" + std::to_string(linkSpeed) + "]";
     line += " [r:" + std::to_string(totalRead) + " w:" + std::to_string(totalWrite) + "]";
     line += textfile::kLineEnd;

@@ -30,6 +30,17 @@ std::string ReadSmallFile(const std::string& path) {
     return size > 0 ? std::string(buffer.data(), static_cast<std::size_t>(size)) : std::string();
 }
 
+// Whether one of the text's lines (ended by a line feed or by the end of the text) is `line`.
+bool HasLine(std::string_view text, std::string_view line) {
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        if (text.substr(0, end) == line) return true;
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
+    return false;
+}
+
 std::string Property(udev_device* device, const char* name) {
     const char* value = udev_device_get_property_value(device, name);
     return value != nullptr ? std::string(value) : std::string();
@@ -42,8 +53,7 @@ bool IsWireless(const std::string& interfaceName) {
     if (path.empty()) return false;
     struct stat info;
     if (stat((path + "/phy80211").c_str(), &info) == 0) return true;
-    const std::string uevent = "\n" + ReadSmallFile(path + "/uevent");
-    return uevent.find("\nDEVTYPE=wlan\n") != std::string::npos;
+    return HasLine(ReadSmallFile(path + "/uevent"), "DEVTYPE=wlan");
 }
 
 std::string HardwareDriver(const std::string& interfaceName) {
