@@ -1,7 +1,7 @@
 // One online diagram tick with a full history (342 samples per direction): samples, scale,
 // averages, texts and the repaint of the whole surface, in bar mode and in line mode.
 
-#include "platform/Clock.h"
+#include "FakeClock.h"
 #include "traffic/SpeedDiagram.h"
 #include "traffic/TrafficState.h"
 
@@ -14,16 +14,10 @@
 
 namespace {
 
-class BenchClock final : public Clock {
-  public:
-    QDateTime now = QDateTime(QDate(2026, 1, 1), QTime(0, 0), QTimeZone::utc());
-    QDateTime Now() const override { return now; }
-};
-
 constexpr std::uint32_t kFace = Rgb(212, 208, 200);
 
 void DiagramTick(benchmark::State& run, bool bars) {
-    BenchClock clock;
+    FakeClock clock{QDateTime(QDate(2026, 1, 1), QTime(0, 0), QTimeZone::utc())};
     SpeedDiagram diagram(clock);
     diagram.ClearDiagram(kFace);
     diagram.ResetHistory();

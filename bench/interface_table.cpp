@@ -3,7 +3,7 @@
 
 #include "platform/SystemInterfaceTable.h"
 
-#include "../tests/platform/PrivateNetns.h"
+#include "PrivateNetns.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,7 @@
 // One sampling tick, alone and followed by one diagram tick, against the machine's own
 // interface table with an adapter selected, and against a table held in memory.
 
+#include "FakeSettings.h"
 #include "platform/SystemInterfaceTable.h"
 #include "traffic/TrafficMonitor.h"
 
@@ -11,14 +12,6 @@
 #include <memory>
 
 namespace {
-
-class MemorySettings final : public SettingsStore {
-  public:
-    std::optional<QString> ReadString(const QString&) const override { return std::nullopt; }
-    std::optional<QByteArray> ReadBytes(const QString&) const override { return std::nullopt; }
-    void WriteString(const QString&, const QString&) override {}
-    void WriteBytes(const QString&, const QByteArray&) override {}
-};
 
 class IdleTimers final : public MonitorTimers {
   public:
@@ -80,7 +73,7 @@ struct Bench {
 
     QTemporaryDir dir;
     std::unique_ptr<InterfaceTable> table;
-    MemorySettings settings;
+    FakeSettings settings;
     SystemClock clock;
     IdleTimers timers;
     TrafficMonitor monitor;

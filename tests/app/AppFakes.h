@@ -3,12 +3,12 @@
 // Stand-ins for what the main window borrows from the system, and a window made with them
 // in a private program folder.
 
+#include "FakeClock.h"
+#include "FakeInterfaceTable.h"
+#include "FakeSettings.h"
+#include "RecordingOpener.h"
 #include "app/AppServices.h"
 #include "app/TfrmMain.h"
-#include "platform/Clock.h"
-#include "platform/InterfaceTable.h"
-#include "platform/SettingsStore.h"
-#include "platform/UrlOpener.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -32,73 +32,9 @@ QApplication& EnsureApp();
 
 // An operational Ethernet interface with the given address and description.
 inline IfRow Row(std::initializer_list<std::uint8_t> address, std::string descr,
-                 std::uint32_t ifIndex, std::uint32_t speed = 100000000) {
-    IfRow row;
-    row.dwType = kIfTypeEthernet;
-    row.dwOperStatus = 1;
-    row.dwPhysAddrLen = static_cast<std::uint32_t>(address.size());
-    std::size_t i = 0;
-    for (std::uint8_t b : address)
-        row.bPhysAddr.at(i++) = b;
-    row.bDescr = std::move(descr);
-    row.dwSpeed = speed;
-    row.ifIndex = ifIndex;
-    row.name = "if" + std::to_string(ifIndex);
-    return row;
+                 std::uint32_t ifIndex) {
+    return MakeRow(address, ifIndex, 0, 0, 100000000, std::move(descr));
 }
-
-class Table final : public InterfaceTable {
-  public:
-    std::vector<IfRow> rows;
-    bool throwOnRead = false;
-    int reads = 0;
-
-    std::optional<std::vector<IfRow>> Read() override {
-        ++reads;
-        if (throwOnRead) throw std::runtime_error("interface table exploded");
-        return rows;
-    }
-    void Describe(IfRow& row) override {
-        for (const IfRow& known : rows)
-            if (known.ifIndex == row.ifIndex) row.bDescr = known.bDescr;
-    }
-    void MeasureSpeed(IfRow& row) override {
-        for (const IfRow& known : rows)
-            if (known.ifIndex == row.ifIndex) row.dwSpeed = known.dwSpeed;
-    }
-};
-
-class Settings final : public SettingsStore {
-  public:
-    QMap<QString, QString> values;
-    bool failWrites = false;
-    int writes = 0;
-
-    std::optional<QString> ReadString(const QString& name) const override {
-        if (!values.contains(name)) return std::nullopt;
-        return values.value(name);
-    }
-    std::optional<QByteArray> ReadBytes(const QString&) const override { return std::nullopt; }
-    void WriteString(const QString& name, const QString& value) override {
-        ++writes;
-        if (failWrites)
-            throw SettingsError("Cannot write the setting \"" + name.toStdString() + "\"");
-        values[name] = value;
-    }
-    void WriteBytes(const QString&, const QByteArray&) override {}
-};
-
-class FixedClock final : public Clock {
-  public:
-    QDateTime now{QDate(2026, 12, 7), QTime(4, 15, 9)};
-    QDateTime Now() const override { return now; }
-};
-
-class Opener final : public UrlOpener {
-  public:
-    std::vector<std::string> opened;
-    void Open(const std::string& url) override { opened.push_back(url); }
-};
 
 struct Shown {
     QString text;
@@ -121,10 +57,10 @@ class Messages final : public UserMessages {
 struct Rig {
     QApplication& app = EnsureApp();
     QTemporaryDir folder;
-    Table table;
-    Settings settings;
-    FixedClock clock;
-    Opener opener;
+    FakeInterfaceTable table;
+    FakeSettings settings;
+    FakeClock clock;
+    RecordingOpener opener;
     Messages messages;
     bool trayAvailable = true;
 

@@ -5,7 +5,6 @@
 
 #include "app/FormLanguageAdapter.h"
 #include "app/LanguageChoice.h"
-#include "platform/UrlOpener.h"
 #include "util/CodePage.h"
 
 #include <gtest/gtest.h>
@@ -45,12 +44,6 @@ QApplication& App() {
 
 using testfiles::ReadBytes;
 using testfiles::WriteBytes;
-
-class RecordingUrlOpener final : public UrlOpener {
-  public:
-    void Open(const std::string& url) override { opened.push_back(url); }
-    std::vector<std::string> opened;
-};
 
 class ScriptedDialog final : public LanguageFileDialog {
   public:
@@ -154,7 +147,7 @@ class LanguageChoiceTest : public ::testing::Test {
     }
 
     fs::path dir_, programFolder_, previous_;
-    RecordingUrlOpener opener_;
+    RecordingOpener opener_;
 };
 
 const std::string kGerman =

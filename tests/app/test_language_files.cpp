@@ -8,10 +8,6 @@
 #include "app/LanguageChoice.h"
 #include "app/TfrmMain.h"
 #include "language/MLanguage.h"
-#include "platform/Clock.h"
-#include "platform/InterfaceTable.h"
-#include "platform/SettingsStore.h"
-#include "platform/UrlOpener.h"
 #include "util/CodePage.h"
 
 #include <gtest/gtest.h>
@@ -124,43 +120,6 @@ std::vector<std::string> ExpectedKeys() {
     return keys;
 }
 
-class NoInterfaces final : public InterfaceTable {
-  public:
-    std::optional<std::vector<IfRow>> Read() override { return std::vector<IfRow>{}; }
-    void Describe(IfRow&) override {}
-    void MeasureSpeed(IfRow&) override {}
-};
-
-class MemorySettings final : public SettingsStore {
-  public:
-    std::optional<QString> ReadString(const QString& name) const override {
-        const auto it = strings_.find(name);
-        if (it == strings_.end()) return std::nullopt;
-        return it->second;
-    }
-    std::optional<QByteArray> ReadBytes(const QString&) const override { return std::nullopt; }
-    void WriteString(const QString& name, const QString& value) override { strings_[name] = value; }
-    void WriteBytes(const QString&, const QByteArray&) override {}
-
-  private:
-    std::map<QString, QString> strings_;
-};
-
-class FixedClock final : public Clock {
-  public:
-    QDateTime Now() const override { return QDateTime(QDate(2024, 3, 1), QTime(12, 0)); }
-};
-
-class NoBrowser final : public UrlOpener {
-  public:
-    void Open(const std::string&) override {}
-};
-
-class NoMessages final : public UserMessages {
-  public:
-    void Show(QWidget*, const QString&, const QString&, QMessageBox::Icon) override {}
-};
-
 class ScriptedDialog final : public LanguageFileDialog {
   public:
     std::optional<QString> Choose(const QString&) override { return answer; }
@@ -216,11 +175,11 @@ class LanguageFiles : public ::testing::Test {
     }
 
     fs::path dir_, previous_;
-    NoInterfaces table_;
-    MemorySettings settings_;
-    FixedClock clock_;
-    NoBrowser browser_;
-    NoMessages messages_;
+    FakeInterfaceTable table_;
+    FakeSettings settings_;
+    FakeClock clock_;
+    RecordingOpener browser_;
+    apptest::Messages messages_;
     ScriptedDialog* dialog_ = nullptr;
     std::unique_ptr<TfrmMain> window_;
 };

@@ -47,8 +47,9 @@ class MainWindowTest : public ::testing::Test {
     std::unique_ptr<TfrmMain> window;
 
     void SetUp() override {
-        rig.table.rows = {Row({0x00, 0x0C, 0x29, 0xAB, 0x01, 0xFF}, "Fast Ethernet Adapter", 2),
-                          Row({0x02, 0, 0, 0, 0, 0x07}, "air link", 3)};
+        rig.table.rows = std::vector<IfRow>{
+            Row({0x00, 0x0C, 0x29, 0xAB, 0x01, 0xFF}, "Fast Ethernet Adapter", 2),
+            Row({0x02, 0, 0, 0, 0, 0x07}, "air link", 3)};
     }
 
     TfrmMain& Start() {
@@ -153,7 +154,7 @@ TEST_F(MainWindowTest, PickingAnAdapterChoosesItAndAFailedWriteReachesTheUser) {
     EXPECT_TRUE(window->Timer1->isActive());
 
     // The adapter went away after the list was built: the prompt, nothing selected.
-    rig.table.rows.pop_back();
+    rig.table.rows->pop_back();
     window->selAdapter->setCurrentIndex(window->selAdapter->findText(kWireless));
     emit window->selAdapter->activated(window->selAdapter->currentIndex());
     ASSERT_EQ(rig.messages.shown.size(), 1u);
@@ -170,7 +171,7 @@ TEST_F(MainWindowTest, OpeningTheListRebuildsItButKeepsTheChoiceWithoutAChange) 
     rig.settings.values["adapter"] = kFast;
     Start();
     const int writes = rig.settings.writes;
-    rig.table.rows.push_back(Row({0x0A, 1, 2, 3, 4, 5}, "Backup NIC", 9));
+    rig.table.rows->push_back(Row({0x0A, 1, 2, 3, 4, 5}, "Backup NIC", 9));
     QSignalSpy activated(window->selAdapter, &QComboBox::activated);
     window->selAdapter->showPopup();
     window->selAdapter->hidePopup();

@@ -26,11 +26,11 @@ std::string Address(const std::string& encoded) {
 
 struct Box {
     QTemporaryDir dir;
-    FixedClock clock;
+    FakeClock clock;
     RecordingOpener opener;
     WebSearch search{Folder(dir), kBase, opener, clock, Russian(), kCyrillicPage};
 
-    std::string File() const { return ReadFile(HistoryPath(dir)); }
+    std::string File() const { return ReadBytes(HistoryPath(dir)); }
     std::vector<QString> Entries() const { return search.Entries(); }
 };
 
@@ -105,14 +105,14 @@ TEST(WebSearchRecording, NewQueryJoinsTheListAndTheFileWithTheShortDate) {
 
 TEST(WebSearchRecording, DateFollowsTheLocaleAndTheDayOfRecording) {
     QTemporaryDir dir;
-    FixedClock clock;
+    FakeClock clock;
     RecordingOpener opener;
     WebSearch search(Folder(dir), kBase, opener, clock,
                      QLocale(QLocale::English, QLocale::UnitedStates), 1252);
     search.Search(QStringLiteral("one"));
     clock.now = QDateTime(QDate(2027, 1, 2), QTime(0, 0, 1));
     search.Search(QStringLiteral("two"));
-    EXPECT_EQ(ReadFile(HistoryPath(dir)), "12/7/26;one\r\n1/2/27;two\r\n");
+    EXPECT_EQ(ReadBytes(HistoryPath(dir)), "12/7/26;one\r\n1/2/27;two\r\n");
 }
 
 TEST(WebSearchRecording, PresentInAnyLetterCaseIsNotRecordedButStillOpensAsTyped) {
@@ -173,8 +173,8 @@ TEST(WebSearchRecording, UnwritableHistoryStillListsAndOpens) {
     QTemporaryDir dir;
     // A plain file where the folder should be: no file can be made in it, not even by root.
     const std::string notAFolder = Folder(dir) + "/plain";
-    WriteFile(notAFolder, "x");
-    FixedClock clock;
+    WriteBytes(notAFolder, "x");
+    FakeClock clock;
     RecordingOpener opener;
     WebSearch search(notAFolder, kBase, opener, clock, Russian(), kCyrillicPage);
     search.LoadHistory();
@@ -184,7 +184,7 @@ TEST(WebSearchRecording, UnwritableHistoryStillListsAndOpens) {
     EXPECT_EQ(outcome.insertedAt, std::size_t{0});
     EXPECT_EQ(Utf8(search.Entries()), (Strings{"abc"}));
     EXPECT_EQ(opener.opened, std::vector<std::string>{Address("%61%62%63")});
-    EXPECT_EQ(ReadFile(notAFolder), "x");
+    EXPECT_EQ(ReadBytes(notAFolder), "x");
 
     // A folder of that name that is missing altogether behaves the same.
     WebSearch missing(Folder(dir) + "/gone/deeper", kBase, opener, clock, Russian(), kCyrillicPage);

@@ -17,7 +17,7 @@ namespace {
 
 struct History {
     QTemporaryDir dir;
-    FixedClock clock;
+    FakeClock clock;
     SearchHistory history{Folder(dir), clock, Russian(), kCyrillicPage};
 
     std::string Path() const { return HistoryPath(dir); }
@@ -30,7 +30,7 @@ struct History {
     }
 
     std::vector<QString> LoadFrom(const std::string& bytes) {
-        WriteFile(Path(), bytes);
+        WriteBytes(Path(), bytes);
         history.Load();
         return history.Entries();
     }
@@ -89,7 +89,7 @@ TEST(SearchHistoryLoad, EntriesReadInTheAnsiPageOrAsUtf8LineByLine) {
 TEST(SearchHistoryLoad, LoadStartsFromAnEmptyList) {
     History h;
     h.history.Record(QStringLiteral("only this run"));
-    WriteFile(h.Path(), "d;from file\r\n");
+    WriteBytes(h.Path(), "d;from file\r\n");
     h.history.Load();
     h.history.Load();
     EXPECT_EQ(Utf8(h.history.Entries()), (Strings{"from file"}));
@@ -111,7 +111,7 @@ TEST(SearchHistoryRoundTrip, RecordedQueriesComeBackAtTheNextStart) {
     h.history.Load();
     for (const char* q : {"a;b", ";;lead", ";;;", "plain", "Погода", "  spaced  "})
         h.history.Record(QString::fromUtf8(q));
-    EXPECT_EQ(ReadFile(h.Path()),
+    EXPECT_EQ(ReadBytes(h.Path()),
               "07.12.2026;a;b\r\n07.12.2026;;;lead\r\n07.12.2026;;;;\r\n07.12.2026;plain\r\n"
               "07.12.2026;\xCF\xEE\xE3\xEE\xE4\xE0\r\n07.12.2026;  spaced  \r\n");
     EXPECT_EQ(Utf8(h.Reload()), (Strings{"", "  spaced  ", "Погода", "a;b", "lead", "plain"}));
@@ -131,20 +131,20 @@ TEST(SearchHistoryRoundTrip, LineBreaksAndCtrlZInAQueryCannotBreakTheFile) {
 
 TEST(SearchHistoryRoundTrip, AppendsAfterALastLineSavedWithoutLineEnd) {
     History h;
-    WriteFile(h.Path(), "d;typed by hand");
+    WriteBytes(h.Path(), "d;typed by hand");
     h.history.Load();
     h.history.Record(QStringLiteral("new"));
-    EXPECT_EQ(ReadFile(h.Path()), "d;typed by hand\r\n07.12.2026;new\r\n");
+    EXPECT_EQ(ReadBytes(h.Path()), "d;typed by hand\r\n07.12.2026;new\r\n");
     EXPECT_EQ(Utf8(h.Reload()), (Strings{"new", "typed by hand"}));
 }
 
 TEST(SearchHistoryRoundTrip, LoadedEntriesCountAsPresentInAnyCase) {
     History h;
     h.LoadFrom("d;Weather\r\nd;\xCF\xEE\xE3\xEE\xE4\xE0\r\n");
-    const std::string before = ReadFile(h.Path());
+    const std::string before = ReadBytes(h.Path());
     EXPECT_FALSE(h.history.Record(QStringLiteral("WEATHER")));
     EXPECT_FALSE(h.history.Record(QString::fromUtf8("погода")));
-    EXPECT_EQ(ReadFile(h.Path()), before);
+    EXPECT_EQ(ReadBytes(h.Path()), before);
 }
 
 TEST(SearchHistoryBadFiles, GarbageAndNulBytesLoadWithoutHarm) {
@@ -175,7 +175,7 @@ TEST(SearchHistoryBadFiles, VeryLongLinesAndManyLines) {
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0], "before");
     EXPECT_EQ(entries[1].toStdString(), longest);
-    EXPECT_TRUE(ReadFile(h.Path()) == content);  // left in the file as it was
+    EXPECT_TRUE(ReadBytes(h.Path()) == content);  // left in the file as it was
 
     std::string many;
     for (int i = 0; i < 300000; ++i)

@@ -8,7 +8,7 @@ TEST_F(AdapterChoiceTest, ChoiceRemembersTheShownTextAndResetsBetweenStopAndStar
     monitor.RefreshTick();
     ASSERT_EQ(monitor.State().TotalRead, 5000u);
     ASSERT_FALSE(monitor.State().FirstConnect);
-    EXPECT_EQ(settings.strings.value("adapter"), "Wired A [02-00-00-00-00-0A]");
+    EXPECT_EQ(settings.values.value("adapter"), "Wired A [02-00-00-00-00-0A]");
 
     timers.events.clear();
     TrafficState atStop;
@@ -17,7 +17,7 @@ TEST_F(AdapterChoiceTest, ChoiceRemembersTheShownTextAndResetsBetweenStopAndStar
     timers.onStart = [&] { atStart = monitor.State(); };
     ASSERT_EQ(monitor.ChooseAdapter("Wireless B [02-00-00-00-00-0B]"), AdapterChoice::Selected);
     EXPECT_EQ(monitor.SelectedAdapter(), kMacB);
-    EXPECT_EQ(settings.strings.value("adapter"), "Wireless B [02-00-00-00-00-0B]");
+    EXPECT_EQ(settings.values.value("adapter"), "Wireless B [02-00-00-00-00-0B]");
     EXPECT_EQ(timers.events, (std::vector<std::string>{"stop", "start"}));
     EXPECT_EQ(atStop.TotalRead, 5000u);
     EXPECT_EQ(atStart.TotalRead, 0u);
@@ -78,7 +78,7 @@ TEST_F(AdapterChoiceTest, NothingToSelectAsksForAnAdapterAndResetsNothing) {
     EXPECT_EQ(monitor.ChooseAdapter("Wired A [02-00-00-00-00-0A]"), AdapterChoice::NoAdapter);
     table.rows = saved;
     EXPECT_EQ(monitor.ChooseAdapter(""), AdapterChoice::NoAdapter);
-    EXPECT_EQ(settings.strings.value("adapter"), "Wired A [02-00-00-00-00-0A]");
+    EXPECT_EQ(settings.values.value("adapter"), "Wired A [02-00-00-00-00-0A]");
 
     // With none selected the last readings stay on show, offline.
     const TrafficFields f = monitor.RefreshTick();
@@ -98,7 +98,7 @@ TEST_F(AdapterChoiceTest, FailedSettingsWriteEndsTheChoiceWithTheAdapterSet) {
     EXPECT_TRUE(timers.events.empty());
     EXPECT_EQ(monitor.State().TotalRead, 5000u);
     EXPECT_EQ(monitor.State().CurRead, 5000u);
-    EXPECT_EQ(settings.strings.value("adapter"), "Wired A [02-00-00-00-00-0A]");
+    EXPECT_EQ(settings.values.value("adapter"), "Wired A [02-00-00-00-00-0A]");
 }
 
 TEST_F(AdapterChoiceTest, RememberedAdapterIsFoundIgnoringCase) {
@@ -106,10 +106,10 @@ TEST_F(AdapterChoiceTest, RememberedAdapterIsFoundIgnoringCase) {
     const QStringList items = monitor.FillAdapterList();
 
     EXPECT_FALSE(monitor.RememberedItem(items));
-    settings.strings["adapter"] = "";
+    settings.values["adapter"] = "";
     EXPECT_FALSE(monitor.RememberedItem(items));
 
-    settings.strings["adapter"] = "WIRELESS b [02-00-00-00-00-0b]";
+    settings.values["adapter"] = "WIRELESS b [02-00-00-00-00-0b]";
     const auto shown = monitor.RememberedItem(items);
     ASSERT_TRUE(shown);
     EXPECT_EQ(*shown, "Wireless B [02-00-00-00-00-0B]");
@@ -117,7 +117,7 @@ TEST_F(AdapterChoiceTest, RememberedAdapterIsFoundIgnoringCase) {
     EXPECT_EQ(monitor.SelectedAdapter(), kMacB);
 
     // A changed description no longer matches: nothing is shown and the choice asks.
-    settings.strings["adapter"] = "Old name [02-00-00-00-00-0B]";
+    settings.values["adapter"] = "Old name [02-00-00-00-00-0B]";
     const auto none = monitor.RememberedItem(items);
     ASSERT_TRUE(none);
     EXPECT_EQ(*none, QString());

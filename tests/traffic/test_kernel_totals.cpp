@@ -1,7 +1,7 @@
 // The monitor's totals against the kernel's own counters: a veth pair in a private network
 // namespace carries a known number of raw frames while the real interface table is sampled.
 
-#include "platform/PrivateNetns.h"
+#include "PrivateNetns.h"
 #include "platform/SystemInterfaceTable.h"
 #include "traffic/TrafficMonitor.h"
 

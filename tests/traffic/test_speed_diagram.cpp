@@ -10,7 +10,7 @@
 using namespace diagram_test;
 
 TEST(SpeedDiagramStartUp, HeightClockEmptyHistoryAndClear) {
-    SteppedClock clock;
+    FakeClock clock;
     SpeedDiagram diagram(clock);
     EXPECT_EQ(diagram.DiagramHeight(), 40u);
     EXPECT_EQ(diagram.LastDrawTime(), clock.now);

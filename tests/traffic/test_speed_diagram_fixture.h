@@ -4,7 +4,7 @@
 // each tick's samples are known in advance (1000 ms between ticks: a step of D bytes is a
 // sample of D bytes per second).
 
-#include "platform/Clock.h"
+#include "FakeClock.h"
 #include "traffic/SpeedDiagram.h"
 #include "traffic/TrafficState.h"
 
@@ -17,13 +17,6 @@
 #include <cstdint>
 
 namespace diagram_test {
-
-class SteppedClock final : public Clock {
-  public:
-    QDateTime now = QDateTime(QDate(2026, 3, 28), QTime(23, 59, 58, 500), QTimeZone::utc());
-    QDateTime Now() const override { return now; }
-    void Advance(qint64 ms) { now = now.addMSecs(ms); }
-};
 
 // Colour left on the surface by the start-up clear, and the button face the ticks paint
 // with: kept apart so that a test sees which pixels a tick touched.
@@ -76,7 +69,7 @@ class DiagramTest : public ::testing::Test {
 
     std::uint32_t Px(int x, int y) const { return diagram.Surface().Pixel(x, y); }
 
-    SteppedClock clock;
+    FakeClock clock{QDateTime(QDate(2026, 3, 28), QTime(23, 59, 58, 500), QTimeZone::utc())};
     SpeedDiagram diagram{clock};
     TrafficState state;
 };

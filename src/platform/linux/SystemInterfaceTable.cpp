@@ -1,3 +1,5 @@
+// The interface table of a Linux machine: the kernel's, over rtnetlink.
+
 #include "platform/SystemInterfaceTable.h"
 
 #include "platform/linux/NetlinkInterfaceTable.h"
