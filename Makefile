@@ -1,11 +1,13 @@
 # The two entry points of the README: `make run` and `make test`. Both install what is
-# missing, configure and build first.
+# missing, configure and build first. These are developers' and CI builds: warnings are
+# errors here (a plain cmake configure leaves them warnings).
 BUILD       ?= build
 BUILD_SAN   ?= build-sanitize
+BUILD_REL   ?= build-release
 BUILD_TYPE  ?= RelWithDebInfo
 JOBS        ?= $(shell nproc)
 
-.PHONY: all setup build run test test-sanitize bench format clean
+.PHONY: all setup build run test test-sanitize test-release bench format clean
 
 all: build
 
@@ -13,7 +15,7 @@ setup:
 	@bash scripts/setup.sh
 
 $(BUILD)/CMakeCache.txt: | setup
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DTORVANE_WERROR=ON
 
 build: setup $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
@@ -26,9 +28,18 @@ test: build
 
 # The same tests under AddressSanitizer and UndefinedBehaviorSanitizer (run by CI).
 test-sanitize: setup
-	cmake -S . -B $(BUILD_SAN) -DCMAKE_BUILD_TYPE=Debug -DTORVANE_SANITIZE=ON -DTORVANE_BENCH=OFF
+	cmake -S . -B $(BUILD_SAN) -DCMAKE_BUILD_TYPE=Debug -DTORVANE_SANITIZE=ON -DTORVANE_BENCH=OFF \
+		-DTORVANE_WERROR=ON
 	cmake --build $(BUILD_SAN) -j $(JOBS)
 	ctest --test-dir $(BUILD_SAN) --output-on-failure -j $(JOBS)
+
+# The Release type as a packager builds it (default options, -O3), with warnings as errors:
+# the optimiser finds warnings of its own. The unit tests run too; the end-to-end runs of
+# `make test` are not repeated (run by CI).
+test-release: setup
+	cmake -S . -B $(BUILD_REL) -DCMAKE_BUILD_TYPE=Release -DTORVANE_WERROR=ON
+	cmake --build $(BUILD_REL) -j $(JOBS)
+	ctest --test-dir $(BUILD_REL) --output-on-failure -j $(JOBS) -E '^e2e\.'
 
 bench: build
 	@for b in $(BUILD)/bench_*; do echo "== $$b"; $$b; done
@@ -37,4 +48,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_REL)
