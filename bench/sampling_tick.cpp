@@ -13,12 +13,6 @@
 
 namespace {
 
-class IdleTimers final : public MonitorTimers {
-  public:
-    void StopMonitorTimers() override {}
-    void StartMonitorTimers() override {}
-};
-
 // Eight interfaces whose counters grow by a few kilobytes per read.
 class MemoryTable final : public InterfaceTable {
   public:
@@ -55,14 +49,14 @@ class MemoryTable final : public InterfaceTable {
 struct Bench {
     explicit Bench(std::unique_ptr<InterfaceTable> t, const QString& device)
         : table(std::move(t)),
-          monitor(*table, settings, clock, timers, dir.filePath("inet.stat").toStdString()) {
+          monitor(*table, settings, clock, dir.filePath("inet.stat").toStdString()) {
         monitor.StartUp();
         const QStringList items = monitor.FillAdapterList();
         for (const QString& item : items) {
             if (item.startsWith(device)) chosen = item;
         }
         if (chosen.isEmpty() && !items.isEmpty()) chosen = items.front();
-        selected = monitor.ChooseAdapter(chosen) == AdapterChoice::Selected;
+        selected = monitor.ChooseAdapter(chosen).restartTimers;
         monitor.RefreshTick();  // the Connect line, once
         // A full history: the diagram repaints all 342 columns on every tick.
         for (int i = 0; i < 400; ++i) {
@@ -75,7 +69,6 @@ struct Bench {
     std::unique_ptr<InterfaceTable> table;
     FakeSettings settings;
     SystemClock clock;
-    IdleTimers timers;
     TrafficMonitor monitor;
     QString chosen;
     bool selected = false;

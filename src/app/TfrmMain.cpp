@@ -184,7 +184,7 @@ TfrmMain::TfrmMain(AppServices services, QWidget* parent)
     WireControls();
 
     monitor_ = std::make_unique<TrafficMonitor>(services_.interfaceTable, services_.settings,
-                                                services_.clock, static_cast<MonitorTimers&>(*this),
+                                                services_.clock,
                                                 ConnectionLogPath(services_.programFolder));
     webSearch_ = std::make_unique<WebSearch>(services_.programFolder, build_config::kSearchUrl,
                                              services_.urlOpener, services_.clock);
@@ -576,20 +576,13 @@ void TfrmMain::selAdapterDropDown() {
 }
 
 void TfrmMain::selAdapterChange() {
-    if (monitor_->ChooseAdapter(selAdapter->currentText()) == AdapterChoice::Selected) return;
-    services_.messages.Show(MessageOwner(), AdapterPrompt(), kProgramTitle, QMessageBox::NoIcon);
-}
-
-void TfrmMain::StopMonitorTimers() {
-    tmrRefresh->stop();
-    tmrDraw->stop();
-    Timer1->stop();
-}
-
-void TfrmMain::StartMonitorTimers() {
-    tmrRefresh->start();
-    tmrDraw->start();
-    Timer1->start();
+    const AdapterChoice choice = monitor_->ChooseAdapter(selAdapter->currentText());
+    if (choice.restartTimers) RestartTrafficTimers();
+    if (choice.askForAdapter) {
+        services_.messages.Show(MessageOwner(), AdapterPrompt(), kProgramTitle,
+                                QMessageBox::NoIcon);
+    }
+    if (choice.error.has_value()) throw std::runtime_error(choice.error->toStdString());
 }
 
 void TfrmMain::tmrRefreshTimer() {
@@ -636,6 +629,13 @@ void TfrmMain::tmrDrawTimer() {
     SetTrayImage(result.trayImage);
     SetTrayHint(codepage::FromAnsi(result.trayTooltip));
     if (result.online) ShowDiagram();
+}
+
+void TfrmMain::RestartTrafficTimers() {
+    // start() on a running timer starts its period anew.
+    tmrRefresh->start();
+    tmrDraw->start();
+    Timer1->start();
 }
 
 void TfrmMain::Timer1Timer() {

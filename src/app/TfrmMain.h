@@ -36,7 +36,7 @@ class QTimer;
 class QToolButton;
 class WebSearch;
 
-class TfrmMain final : public QWidget, private MonitorTimers {
+class TfrmMain final : public QWidget {
     Q_OBJECT
   public:
     // The banner's state as the tray and the banner fetch share it.
@@ -183,14 +183,12 @@ class TfrmMain final : public QWidget, private MonitorTimers {
         QByteArray bannerData;
     };
 
-    void StopMonitorTimers() override;
-    void StartMonitorTimers() override;
-
     void MakeComponents();
     void WireControls();
     void OnTrayActivated(int reason);
     void WatchTray();
     void FillSearchList();
+    void RestartTrafficTimers();
     void ShowDiagram();
     std::uint32_t ButtonFace() const;
     void OpenPage(const std::string& address);

@@ -19,11 +19,9 @@ QString AdapterPrompt() {
 }
 
 TrafficMonitor::TrafficMonitor(InterfaceTable& table, SettingsStore& settings, const Clock& clock,
-                               MonitorTimers& timers, std::string logPath,
-                               ConnectionLog::LocaleSource locale)
+                               std::string logPath, ConnectionLog::LocaleSource locale)
     : table_(table),
       settings_(settings),
-      timers_(timers),
       log_(std::move(logPath), clock, std::move(locale)),
       sampler_(table),
       diagram_(clock) {}
@@ -39,6 +37,7 @@ QStringList TrafficMonitor::FillAdapterList() {
 }
 
 AdapterChoice TrafficMonitor::ChooseAdapter(const QString& shownText) {
+    AdapterChoice choice;
     SelectedMac.clear();
     // Every listable row whose address the shown text contains is taken in turn, so the
     // last of them in table order wins. An unreadable table selects nothing; there is no
@@ -49,13 +48,19 @@ AdapterChoice TrafficMonitor::ChooseAdapter(const QString& shownText) {
             const std::string address = AddressText(row);
             if (!ShownTextHasAddress(shownText, address)) continue;
             SelectedMac = address;
-            settings_.WriteString(kAdapterSetting, shownText);
-            timers_.StopMonitorTimers();
+            try {
+                settings_.WriteString(kAdapterSetting, shownText);
+            } catch (const SettingsError& e) {
+                // The choice ends here; what it did for an earlier row stands.
+                choice.error = QString::fromLocal8Bit(e.what());
+                return choice;
+            }
             ResetForNewAdapter();
-            timers_.StartMonitorTimers();
+            choice.restartTimers = true;
         }
     }
-    return SelectedMac.empty() ? AdapterChoice::NoAdapter : AdapterChoice::Selected;
+    choice.askForAdapter = SelectedMac.empty();
+    return choice;
 }
 
 std::optional<QString> TrafficMonitor::RememberedItem(const QStringList& items) const {

@@ -2,8 +2,9 @@
 
 // The traffic monitor as the main window sees it: the window's handlers stay thin and call
 // one function here each. Owns the traffic state, SelectedMac, the sampler, the connection
-// log and the speed diagram; the table, the settings, the clock and the timers are the
-// window's and are only borrowed.
+// log and the speed diagram; the table, the settings and the clock are the window's and are
+// only borrowed. The monitor never calls the window: what the window must do after a call
+// comes back in the call's result.
 
 #include "platform/Clock.h"
 #include "platform/InterfaceTable.h"
@@ -21,19 +22,19 @@
 #include <optional>
 #include <string>
 
-// The three timers of the monitor (tmrRefresh, tmrDraw, Timer1), which an adapter choice
-// stops while it resets their state and then starts again.
-class MonitorTimers {
-  public:
-    virtual ~MonitorTimers() = default;
-    virtual void StopMonitorTimers() = 0;
-    virtual void StartMonitorTimers() = 0;
-};
-
-// How an adapter choice ended.
-enum class AdapterChoice {
-    Selected,   // an adapter is selected; its totals and history start over
-    NoAdapter,  // nothing selected: the window shows AdapterPrompt() in a message box
+// What the window does after an adapter choice, in this order.
+struct AdapterChoice {
+    // The traffic state and the diagram history started over: tmrRefresh, tmrDraw and
+    // Timer1 start again, a full period from now (Timer1 also after the update due test
+    // switched it off).
+    bool restartTimers = false;
+    // Nothing is selected: the window shows AdapterPrompt() in a message box.
+    bool askForAdapter = false;
+    // Set when the choice could not be remembered (the settings write failed): SelectedMac
+    // is the row's, its reset has not happened, and the error is reported after acting on
+    // the fields above. (A table that raises while being read raises out of the choice,
+    // before anything is done.)
+    std::optional<QString> error;
 };
 
 // The only message of the monitor: shown when a choice leaves no adapter selected.
@@ -53,8 +54,7 @@ struct TrafficFields {
 class TrafficMonitor {
   public:
     TrafficMonitor(InterfaceTable& table, SettingsStore& settings, const Clock& clock,
-                   MonitorTimers& timers, std::string logPath,
-                   ConnectionLog::LocaleSource locale = &QLocale::system);
+                   std::string logPath, ConnectionLog::LocaleSource locale = &QLocale::system);
 
     // Start-up: FirstConnect set, totals zero. (The diagram's clock starts when the
     // monitor is made.)
@@ -67,8 +67,7 @@ class TrafficMonitor {
     // sorts them). The window keeps its shown text across the rebuild itself.
     QStringList FillAdapterList();
 
-    // selAdapterChange with the text the list shows. A SettingsError from remembering the
-    // choice propagates: SelectedMac is then set and nothing else has changed.
+    // selAdapterChange with the text the list shows.
     AdapterChoice ChooseAdapter(const QString& shownText);
 
     // Restoring at start, after the list is filled: nothing when no adapter is remembered;
@@ -102,7 +101,6 @@ class TrafficMonitor {
 
     InterfaceTable& table_;
     SettingsStore& settings_;
-    MonitorTimers& timers_;
     ConnectionLog log_;
     TrafficSampler sampler_;
     SpeedDiagram diagram_;
