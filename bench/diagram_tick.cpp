@@ -34,7 +34,7 @@ void DiagramTick(benchmark::State& run, bool bars) {
         traffic.CurRead += (n * 7919u) % 2500000u;
         traffic.CurWrite += (n * 104729u) % 600000u;
         ++n;
-        return diagram.tmrDrawTimer(traffic, bars, kFace);
+        return diagram.Tick(traffic, bars, kFace);
     };
     for (int i = 0; i < 400; ++i)
         tick();  // the history is full from here on

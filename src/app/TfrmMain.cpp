@@ -592,11 +592,11 @@ void TfrmMain::tmrRefreshTimer() {
     const auto show = [](QLineEdit* edit, const QString& text) {
         if (edit->text() != text) edit->setText(text);
     };
-    show(edtConnectedSpeed, fields.edtConnectedSpeed);
-    show(edtByteReadToday, fields.edtByteReadToday);
-    show(edtByteWriteToday, fields.edtByteWriteToday);
-    show(edtByteReadTodayLastSessinon, fields.edtByteReadTodayLastSessinon);
-    show(edtByteWriteTodayLastSessinon, fields.edtByteWriteTodayLastSessinon);
+    show(edtConnectedSpeed, fields.linkSpeed);
+    show(edtByteReadToday, fields.totalRead);
+    show(edtByteWriteToday, fields.totalWrite);
+    show(edtByteReadTodayLastSessinon, fields.curRead);
+    show(edtByteWriteTodayLastSessinon, fields.curWrite);
     if (fields.error.has_value()) throw std::runtime_error(fields.error->toStdString());
 }
 
@@ -610,7 +610,7 @@ void TfrmMain::tmrDrawTimer() {
     });
 
     const DiagramTickResult result = monitor_->DrawTick(chkLine->isChecked(), ButtonFace());
-    lblInetStat->setText(codepage::FromAnsi(result.lblInetStat));
+    lblInetStat->setText(codepage::FromAnsi(result.onlineText));
     const QColor statusColour =
         result.online ? QColor(kOnlineColour) : this->palette().color(QPalette::WindowText);
     if (lblInetStat->palette().color(QPalette::WindowText) != statusColour) {
@@ -621,11 +621,11 @@ void TfrmMain::tmrDrawTimer() {
     const auto write = [](QLabel* label, const std::optional<std::string>& text) {
         if (text.has_value()) label->setText(codepage::FromAnsi(*text));
     };
-    write(lblLevelPerPeriod, result.lblLevelPerPeriod);
-    write(lblAverageDiagram, result.lblAverageDiagram);
-    write(lblLevelPerPeriodW, result.lblLevelPerPeriodW);
-    write(lblAverageDiagramW, result.lblAverageDiagramW);
-    write(lblLevel, result.lblLevel);
+    write(lblLevelPerPeriod, result.newestReadRate);
+    write(lblAverageDiagram, result.averageReadRate);
+    write(lblLevelPerPeriodW, result.newestWriteRate);
+    write(lblAverageDiagramW, result.averageWriteRate);
+    write(lblLevel, result.scaleText);
     SetTrayImage(result.trayImage);
     SetTrayHint(codepage::FromAnsi(result.trayTooltip));
     if (result.online) ShowDiagram();

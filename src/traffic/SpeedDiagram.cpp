@@ -52,8 +52,8 @@ void SpeedDiagram::ResetHistory() {
     drawPrevWrite_ = 0;
 }
 
-DiagramTickResult SpeedDiagram::tmrDrawTimer(const TrafficState& state, bool chkLineChecked,
-                                             std::uint32_t buttonFace) {
+DiagramTickResult SpeedDiagram::Tick(const TrafficState& state, bool bars,
+                                     std::uint32_t buttonFace) {
     // Whole milliseconds since the previous tick, low 32 bits, never 0. A clock set back
     // counts by its distance, like any other gap.
     const QDateTime now = clock_.Now();
@@ -66,7 +66,7 @@ DiagramTickResult SpeedDiagram::tmrDrawTimer(const TrafficState& state, bool chk
     if (state.LinkSpeed == 0) {
         // Offline: the picture, the rate labels and the history stay as they are; the next
         // online tick starts from a zero sample.
-        result.lblInetStat = "Offline";
+        result.onlineText = "Offline";
         result.trayImage = 0;
         result.trayTooltip = "Pellmor ( OFFline )";
         lastDrawTime_ = now;
@@ -111,12 +111,12 @@ DiagramTickResult SpeedDiagram::tmrDrawTimer(const TrafficState& state, bool chk
 
     try {
         result.online = true;
-        result.lblInetStat = "Online";
-        result.lblAverageDiagram = std::to_string(sumRead / (p + 1)) + " B/s";
-        result.lblAverageDiagramW = std::to_string(sumWrite / (p + 1)) + " B/s";
-        result.lblLevel = std::to_string(scaleKb) + "Kb";
-        result.lblLevelPerPeriod = std::to_string(newRead) + " B/s";
-        result.lblLevelPerPeriodW = std::to_string(newWrite) + " B/s";
+        result.onlineText = "Online";
+        result.averageReadRate = std::to_string(sumRead / (p + 1)) + " B/s";
+        result.averageWriteRate = std::to_string(sumWrite / (p + 1)) + " B/s";
+        result.scaleText = std::to_string(scaleKb) + "Kb";
+        result.newestReadRate = std::to_string(newRead) + " B/s";
+        result.newestWriteRate = std::to_string(newWrite) + " B/s";
         result.trayImage = newRead != 0 ? 1 : 0;  // sending alone keeps the idle picture
         std::string tooltip = "Pellmor ( Online " + std::to_string(state.LinkSpeed) + " ) " +
                               std::to_string(newRead) + " B/s";
@@ -131,7 +131,7 @@ DiagramTickResult SpeedDiagram::tmrDrawTimer(const TrafficState& state, bool chk
     // From here on nothing can fail.
     scaleKb_ = scaleKb;
     const DiagramView view{readHistory_, writeHistory_, p, diagramHeight_, scaleKb_};
-    if (chkLineChecked) {
+    if (bars) {
         DrawBars(surface_, view, buttonFace);
     } else {
         DrawLines(surface_, view, buttonFace);

@@ -18,23 +18,24 @@
 #include <string>
 #include <vector>
 
-// What one diagram tick asks the window to show.
+// What one diagram tick asks the window to show. Texts are in the ANSI code page.
 struct DiagramTickResult {
-    bool online = false;      // LinkSpeed was not 0: a sample was added, the picture repainted
-    std::string lblInetStat;  // "Online" or "Offline"
-    // The rate labels are written by online ticks only; an offline tick leaves them alone.
-    std::optional<std::string> lblLevelPerPeriod;   // newest received sample + " B/s"
-    std::optional<std::string> lblAverageDiagram;   // average received sample + " B/s"
-    std::optional<std::string> lblLevelPerPeriodW;  // newest sent sample + " B/s"
-    std::optional<std::string> lblAverageDiagramW;  // average sent sample + " B/s"
-    std::optional<std::string> lblLevel;            // ScaleKb + "Kb"
-    int trayImage = 0;                              // 0 idle or offline, 1 receiving
-    std::string trayTooltip;                        // at most 255 characters
+    bool online = false;     // LinkSpeed was not 0: a sample was added, the picture repainted
+    std::string onlineText;  // "Online" or "Offline"
+    // The rates and the scale are written by online ticks only; an offline tick leaves
+    // what is shown alone.
+    std::optional<std::string> newestReadRate;    // newest received sample + " B/s"
+    std::optional<std::string> averageReadRate;   // average received sample + " B/s"
+    std::optional<std::string> newestWriteRate;   // newest sent sample + " B/s"
+    std::optional<std::string> averageWriteRate;  // average sent sample + " B/s"
+    std::optional<std::string> scaleText;         // ScaleKb + "Kb"
+    int trayImage = 0;                            // 0 idle or offline, 1 receiving
+    std::string trayTooltip;                      // at most 255 characters
 };
 
 class SpeedDiagram {
   public:
-    static constexpr int kSurfaceWidth = 342;  // imgDraw
+    static constexpr int kSurfaceWidth = 342;  // the window shows it pixel for pixel
     static constexpr int kSurfaceHeight = 39;
 
     // Start-up: DiagramHeight := surface height + 1, LastDrawTime := now, no history slots
@@ -51,12 +52,11 @@ class SpeedDiagram {
     // zero sample rather than the difference between two adapters' counters.
     void ResetHistory();
 
-    // The diagram tick. `chkLineChecked` selects bars (checked) or lines; `buttonFace` is
-    // the background colour. If it throws (only std::bad_alloc can), no sample is added,
+    // The diagram tick. `bars` selects bars rather than lines; `buttonFace` is the
+    // background colour. If it throws (only std::bad_alloc can), no sample is added,
     // the picture is untouched and the next tick measures from the same previous readings;
     // the caller restarts tmrDraw either way.
-    DiagramTickResult tmrDrawTimer(const TrafficState& state, bool chkLineChecked,
-                                   std::uint32_t buttonFace);
+    DiagramTickResult Tick(const TrafficState& state, bool bars, std::uint32_t buttonFace);
 
     // The picture: Surface().Pixels() is a Width() × Height() QImage::Format_RGB32 buffer.
     const DiagramRaster& Surface() const { return surface_; }

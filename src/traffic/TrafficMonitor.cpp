@@ -97,10 +97,10 @@ void TrafficMonitor::ResetForNewAdapter() {
 }
 
 TrafficFields TrafficMonitor::Fields() const {
-    return {.edtConnectedSpeed = Number(state_.LinkSpeed),
-            .edtByteReadToday = Number(state_.TotalRead),
-            .edtByteWriteToday = Number(state_.TotalWrite),
-            .edtByteReadTodayLastSessinon = Number(state_.CurRead),
-            .edtByteWriteTodayLastSessinon = Number(state_.CurWrite),
+    return {.linkSpeed = Number(state_.LinkSpeed),
+            .totalRead = Number(state_.TotalRead),
+            .totalWrite = Number(state_.TotalWrite),
+            .curRead = Number(state_.CurRead),
+            .curWrite = Number(state_.CurWrite),
             .error = std::nullopt};
 }

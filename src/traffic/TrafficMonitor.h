@@ -40,13 +40,13 @@ struct AdapterChoice {
 // The only message of the monitor: shown when a choice leaves no adapter selected.
 QString AdapterPrompt();
 
-// The five number fields, named after the window's controls.
+// The texts of the five number fields of one sampling tick.
 struct TrafficFields {
-    QString edtConnectedSpeed;              // LinkSpeed
-    QString edtByteReadToday;               // TotalRead
-    QString edtByteWriteToday;              // TotalWrite
-    QString edtByteReadTodayLastSessinon;   // CurRead
-    QString edtByteWriteTodayLastSessinon;  // CurWrite
+    QString linkSpeed;   // LinkSpeed
+    QString totalRead;   // TotalRead: received since start or the last adapter choice
+    QString totalWrite;  // TotalWrite
+    QString curRead;     // CurRead: the interface's own received counter
+    QString curWrite;    // CurWrite
     // Set when the tick failed; the fields are still to be shown, then the error reported.
     std::optional<QString> error;
 };
@@ -78,13 +78,13 @@ class TrafficMonitor {
     // tmrRefreshTimer: one sampling tick and the texts of the five number fields.
     TrafficFields RefreshTick();
 
-    // tmrDrawTimer: `bars` is chkLine's checked state, `buttonFace` the background
-    // (0xFFRRGGBB). The window restarts tmrDraw after it, also when it throws.
+    // The diagram tick: `bars` draws bars rather than lines, `buttonFace` is the background
+    // (0xFFRRGGBB). The window restarts its draw timer after it, also when it throws.
     DiagramTickResult DrawTick(bool bars, std::uint32_t buttonFace) {
-        return diagram_.tmrDrawTimer(state_, bars, buttonFace);
+        return diagram_.Tick(state_, bars, buttonFace);
     }
 
-    // The picture of imgDraw: DiagramPixels().Pixels() is a Width() x Height() buffer in
+    // The diagram's picture: DiagramPixels().Pixels() is a Width() x Height() buffer in
     // the layout of QImage::Format_RGB32.
     const DiagramRaster& DiagramPixels() const { return diagram_.Surface(); }
     const SpeedDiagram& Diagram() const { return diagram_; }

@@ -48,7 +48,7 @@ TEST_F(AdapterChoiceTest, TwoRowsWithOneAddressGiveTwoItemsThatSelectIt) {
         EXPECT_TRUE(Took(monitor.ChooseAdapter(item)));
         EXPECT_EQ(monitor.SelectedAdapter(), kMacA);
         // Either way the first row of the table is the one measured.
-        EXPECT_EQ(monitor.RefreshTick().edtByteReadTodayLastSessinon, "1111");
+        EXPECT_EQ(monitor.RefreshTick().curRead, "1111");
     }
 }
 
@@ -74,8 +74,8 @@ TEST_F(AdapterChoiceTest, NothingToSelectAsksForAnAdapterAndResetsNothing) {
 
     // With none selected the last readings stay on show, offline.
     const TrafficFields f = monitor.RefreshTick();
-    EXPECT_EQ(f.edtByteReadTodayLastSessinon, "5000");
-    EXPECT_EQ(f.edtConnectedSpeed, "0");
+    EXPECT_EQ(f.curRead, "5000");
+    EXPECT_EQ(f.linkSpeed, "0");
     EXPECT_EQ(AdapterPrompt(), QString::fromUtf8("Пожалуйста выберите сетевой адаптер"));
 }
 

@@ -29,7 +29,7 @@ TEST(SpeedDiagramStartUp, HeightClockEmptyHistoryAndClear) {
     // The start-up tick runs before any adapter is chosen: offline, and no history appears.
     TrafficState state;
     clock.Advance(700);
-    const DiagramTickResult r = diagram.tmrDrawTimer(state, true, kOld);
+    const DiagramTickResult r = diagram.Tick(state, true, kOld);
     EXPECT_FALSE(r.online);
     EXPECT_TRUE(diagram.ReadHistory().empty());
     EXPECT_EQ(diagram.LastDrawTime(), clock.now);
@@ -39,7 +39,7 @@ TEST(SpeedDiagramStartUp, HeightClockEmptyHistoryAndClear) {
     state.LinkSpeed = 10;
     state.CurRead = 5;
     clock.Advance(1000);
-    EXPECT_TRUE(diagram.tmrDrawTimer(state, true, kFace).online);
+    EXPECT_TRUE(diagram.Tick(state, true, kFace).online);
     EXPECT_EQ(diagram.HistoryLen(), 342u);
     EXPECT_EQ(diagram.ReadHistory().size(), 342u);
     EXPECT_EQ(diagram.HistoryPos(), 1u);
@@ -48,12 +48,12 @@ TEST(SpeedDiagramStartUp, HeightClockEmptyHistoryAndClear) {
 TEST_F(DiagramTest, FirstOnlineTickIsAZeroSample) {
     const DiagramTickResult r = Start();
     EXPECT_TRUE(r.online);
-    EXPECT_EQ(r.lblInetStat, "Online");
-    EXPECT_EQ(r.lblLevelPerPeriod, "0 B/s");
-    EXPECT_EQ(r.lblLevelPerPeriodW, "0 B/s");
-    EXPECT_EQ(r.lblAverageDiagram, "0 B/s");
-    EXPECT_EQ(r.lblAverageDiagramW, "0 B/s");
-    EXPECT_EQ(r.lblLevel, "1Kb");
+    EXPECT_EQ(r.onlineText, "Online");
+    EXPECT_EQ(r.newestReadRate, "0 B/s");
+    EXPECT_EQ(r.newestWriteRate, "0 B/s");
+    EXPECT_EQ(r.averageReadRate, "0 B/s");
+    EXPECT_EQ(r.averageWriteRate, "0 B/s");
+    EXPECT_EQ(r.scaleText, "1Kb");
     EXPECT_EQ(r.trayImage, 0);
     EXPECT_EQ(r.trayTooltip, "Pellmor ( Online 100000000 ) 0 B/s");
     EXPECT_EQ(diagram.HistoryPos(), 1u);
@@ -62,11 +62,11 @@ TEST_F(DiagramTest, FirstOnlineTickIsAZeroSample) {
 
     // The zero sample counts in the averages.
     const DiagramTickResult second = Tick(3000, 801);
-    EXPECT_EQ(second.lblLevelPerPeriod, "3000 B/s");
-    EXPECT_EQ(second.lblLevelPerPeriodW, "801 B/s");
-    EXPECT_EQ(second.lblAverageDiagram, "1500 B/s");
-    EXPECT_EQ(second.lblAverageDiagramW, "400 B/s");
-    EXPECT_EQ(second.lblLevel, "3Kb");
+    EXPECT_EQ(second.newestReadRate, "3000 B/s");
+    EXPECT_EQ(second.newestWriteRate, "801 B/s");
+    EXPECT_EQ(second.averageReadRate, "1500 B/s");
+    EXPECT_EQ(second.averageWriteRate, "400 B/s");
+    EXPECT_EQ(second.scaleText, "3Kb");
     EXPECT_EQ(second.trayImage, 1);
     EXPECT_EQ(second.trayTooltip, "Pellmor ( Online 100000000 ) 3000 B/s");
 
@@ -77,33 +77,33 @@ TEST_F(DiagramTest, FirstOnlineTickIsAZeroSample) {
 TEST_F(DiagramTest, ElapsedTimeAndRounding) {
     Start();
     // No time at all counts as one millisecond.
-    EXPECT_EQ(Tick(7, 3, 0).lblLevelPerPeriod, "7000 B/s");
+    EXPECT_EQ(Tick(7, 3, 0).newestReadRate, "7000 B/s");
     EXPECT_EQ(diagram.WriteHistory()[1], 3000);
-    EXPECT_EQ(Tick(3000, 0, 1500).lblLevelPerPeriod, "2000 B/s");
-    EXPECT_EQ(Tick(1, 0, 3).lblLevelPerPeriod, "333 B/s");
+    EXPECT_EQ(Tick(3000, 0, 1500).newestReadRate, "2000 B/s");
+    EXPECT_EQ(Tick(1, 0, 3).newestReadRate, "333 B/s");
     // Exact halves go to the even neighbour: 62.5 -> 62, 187.5 -> 188, 312.5 -> 312.
-    EXPECT_EQ(Tick(1, 0, 16).lblLevelPerPeriod, "62 B/s");
-    EXPECT_EQ(Tick(3, 0, 16).lblLevelPerPeriod, "188 B/s");
-    EXPECT_EQ(Tick(5, 0, 16).lblLevelPerPeriod, "312 B/s");
+    EXPECT_EQ(Tick(1, 0, 16).newestReadRate, "62 B/s");
+    EXPECT_EQ(Tick(3, 0, 16).newestReadRate, "188 B/s");
+    EXPECT_EQ(Tick(5, 0, 16).newestReadRate, "312 B/s");
     // 4294967295 bytes in 1 ms is 4294967295000 B/s, whose low 32 bits read as -1000.
-    EXPECT_EQ(Tick(0xFFFFFFFFu, 0, 1).lblLevelPerPeriod, "-1000 B/s");
+    EXPECT_EQ(Tick(0xFFFFFFFFu, 0, 1).newestReadRate, "-1000 B/s");
     // Only the low 32 bits of the elapsed milliseconds count: 2^32 + 1000 ms is 1000 ms.
-    EXPECT_EQ(Tick(5000, 0, 4294967296LL + 1000).lblLevelPerPeriod, "5000 B/s");
+    EXPECT_EQ(Tick(5000, 0, 4294967296LL + 1000).newestReadRate, "5000 B/s");
     // A clock set back counts by its distance.
-    EXPECT_EQ(Tick(4000, 0, -2000).lblLevelPerPeriod, "2000 B/s");
+    EXPECT_EQ(Tick(4000, 0, -2000).newestReadRate, "2000 B/s");
     EXPECT_EQ(diagram.LastDrawTime(), clock.now);
 }
 
 TEST_F(DiagramTest, ScaleFollowsTheNewestThird) {
-    Start();                                      // p = 0
-    EXPECT_EQ(Tick(1000).lblLevel, "1Kb");        // p = 1: exactly 1000 stays at 1
-    EXPECT_EQ(Tick(1001).lblLevel, "2Kb");        // p = 2: slot 2 only
-    EXPECT_EQ(Tick(2500000).lblLevel, "2500Kb");  // p = 3: slots 2, 3
-    EXPECT_EQ(Tick(0, 0).lblLevel, "2500Kb");     // p = 4: slots 3, 4
-    EXPECT_EQ(Tick(0, 1500).lblLevel, "2Kb");     // p = 5: slots 4, 5; sent samples count
-    EXPECT_EQ(Tick(0, 0).lblLevel, "2Kb");        // p = 6: slots 4 to 6
-    EXPECT_EQ(Tick(0, 0).lblLevel, "2Kb");        // p = 7: slots 5 to 7
-    EXPECT_EQ(Tick(0, 0).lblLevel, "1Kb");        // p = 8: slots 6 to 8
+    Start();                                       // p = 0
+    EXPECT_EQ(Tick(1000).scaleText, "1Kb");        // p = 1: exactly 1000 stays at 1
+    EXPECT_EQ(Tick(1001).scaleText, "2Kb");        // p = 2: slot 2 only
+    EXPECT_EQ(Tick(2500000).scaleText, "2500Kb");  // p = 3: slots 2, 3
+    EXPECT_EQ(Tick(0, 0).scaleText, "2500Kb");     // p = 4: slots 3, 4
+    EXPECT_EQ(Tick(0, 1500).scaleText, "2Kb");     // p = 5: slots 4, 5; sent samples count
+    EXPECT_EQ(Tick(0, 0).scaleText, "2Kb");        // p = 6: slots 4 to 6
+    EXPECT_EQ(Tick(0, 0).scaleText, "2Kb");        // p = 7: slots 5 to 7
+    EXPECT_EQ(Tick(0, 0).scaleText, "1Kb");        // p = 8: slots 6 to 8
     EXPECT_EQ(diagram.ScaleKb(), 1u);
 }
 
@@ -112,12 +112,12 @@ TEST_F(DiagramTest, ScaleRangeAtSlotsZeroThreeAndLast) {
     Tick(5000);
     Tick(1500);
     // p = 3 looks at slots 2 and 3, not at the 5000 of slot 1.
-    EXPECT_EQ(Tick(100).lblLevel, "2Kb");
+    EXPECT_EQ(Tick(100).scaleText, "2Kb");
 
     // p = 0 looks at slot 0 only; the samples an adapter choice keeps do not count.
     diagram.ResetHistory();
     EXPECT_EQ(diagram.ReadHistory()[1], 5000);
-    EXPECT_EQ(Tick(9000).lblLevel, "1Kb");
+    EXPECT_EQ(Tick(9000).scaleText, "1Kb");
 
     // p = 341 looks at slots 228 to 341: 9000 in slot 227 is out, 3000 in slot 228 in.
     diagram.ResetHistory();
@@ -126,13 +126,13 @@ TEST_F(DiagramTest, ScaleRangeAtSlotsZeroThreeAndLast) {
         const std::uint32_t step = slot == 227 ? 9000 : slot == 228 ? 3000 : 0;
         const DiagramTickResult r = Tick(step);
         if (slot == 341) {
-            EXPECT_EQ(r.lblLevel, "3Kb");
+            EXPECT_EQ(r.scaleText, "3Kb");
         }
     }
     // The history moved down by one: 3000 now sits in slot 227, out of the range.
     EXPECT_EQ(diagram.HistoryPos(), 341u);
     EXPECT_EQ(diagram.ReadHistory()[227], 3000);
-    EXPECT_EQ(Tick(0).lblLevel, "1Kb");
+    EXPECT_EQ(Tick(0).scaleText, "1Kb");
 }
 
 TEST_F(DiagramTest, NegativeSamplesCountSignedInLabelsAndWrapInSums) {
@@ -140,18 +140,18 @@ TEST_F(DiagramTest, NegativeSamplesCountSignedInLabelsAndWrapInSums) {
     // The received counter goes back by 100000 without a restart: taken as a wrap, the
     // sample's low 32 bits read -100000.
     const DiagramTickResult r = Tick(StepFor(-100000), 500);
-    EXPECT_EQ(r.lblLevelPerPeriod, "-100000 B/s");
+    EXPECT_EQ(r.newestReadRate, "-100000 B/s");
     EXPECT_EQ(r.trayImage, 1);
     EXPECT_EQ(r.trayTooltip, "Pellmor ( Online 100000000 ) -100000 B/s");
     // Sum 0 + (-100000) as unsigned 32 bits is 4294867296; halved 2147433648.
-    EXPECT_EQ(r.lblAverageDiagram, "2147433648 B/s");
-    EXPECT_EQ(r.lblAverageDiagramW, "250 B/s");
-    EXPECT_EQ(r.lblLevel, "1Kb");  // the scale ignores it
+    EXPECT_EQ(r.averageReadRate, "2147433648 B/s");
+    EXPECT_EQ(r.averageWriteRate, "250 B/s");
+    EXPECT_EQ(r.scaleText, "1Kb");  // the scale ignores it
 
     // Once the sum is positive again the negative sample counts with its value.
     const DiagramTickResult next = Tick(300000);
-    EXPECT_EQ(next.lblAverageDiagram, "66666 B/s");
-    EXPECT_EQ(next.lblLevel, "300Kb");
+    EXPECT_EQ(next.averageReadRate, "66666 B/s");
+    EXPECT_EQ(next.scaleText, "300Kb");
 }
 
 TEST_F(DiagramTest, TooltipCarriesTheLinkSpeedUnsigned) {
@@ -172,11 +172,11 @@ TEST_F(DiagramTest, OfflineTickFreezesEverything) {
     state.LinkSpeed = 0;
     const DiagramTickResult r = Tick(999999, 777, 1000, false);
     EXPECT_FALSE(r.online);
-    EXPECT_EQ(r.lblInetStat, "Offline");
+    EXPECT_EQ(r.onlineText, "Offline");
     EXPECT_EQ(r.trayImage, 0);
     EXPECT_EQ(r.trayTooltip, "Pellmor ( OFFline )");
-    EXPECT_FALSE(r.lblLevelPerPeriod || r.lblAverageDiagram || r.lblLevelPerPeriodW ||
-                 r.lblAverageDiagramW || r.lblLevel);
+    EXPECT_FALSE(r.newestReadRate || r.averageReadRate || r.newestWriteRate || r.averageWriteRate ||
+                 r.scaleText);
     EXPECT_EQ(std::vector<std::uint32_t>(diagram.Surface().Pixels(),
                                          diagram.Surface().Pixels() + 342 * 39),
               picture);
@@ -187,36 +187,36 @@ TEST_F(DiagramTest, OfflineTickFreezesEverything) {
     EXPECT_EQ(diagram.DrawPrevRead(), 0u);
     EXPECT_EQ(diagram.DrawPrevWrite(), 0u);
     EXPECT_EQ(diagram.LastDrawTime(), clock.now);
-    EXPECT_EQ(online.lblLevel, "3Kb");
+    EXPECT_EQ(online.scaleText, "3Kb");
 
     // Back online: a zero sample first, then rates over the 1000 ms since the last tick.
     state.LinkSpeed = 100000000;
     const DiagramTickResult back = Tick(4000);
-    EXPECT_EQ(back.lblLevelPerPeriod, "0 B/s");
+    EXPECT_EQ(back.newestReadRate, "0 B/s");
     EXPECT_EQ(back.trayImage, 0);
     EXPECT_EQ(diagram.HistoryPos(), 4u);
-    EXPECT_EQ(Tick(4000).lblLevelPerPeriod, "4000 B/s");
+    EXPECT_EQ(Tick(4000).newestReadRate, "4000 B/s");
 }
 
 TEST_F(DiagramTest, CounterRestartGivesAZeroSampleWrapDoesNot) {
     Start();
-    EXPECT_EQ(Tick(5000, 100).lblLevelPerPeriod, "5000 B/s");
+    EXPECT_EQ(Tick(5000, 100).newestReadRate, "5000 B/s");
 
     // The interface came back with fresh counters.
     state.CounterRestarts = 1;
     const DiagramTickResult restart = TickTo(2000, 100);
-    EXPECT_EQ(restart.lblLevelPerPeriod, "0 B/s");
-    EXPECT_EQ(restart.lblLevelPerPeriodW, "0 B/s");
-    EXPECT_EQ(restart.lblLevel, "1Kb");
+    EXPECT_EQ(restart.newestReadRate, "0 B/s");
+    EXPECT_EQ(restart.newestWriteRate, "0 B/s");
+    EXPECT_EQ(restart.scaleText, "1Kb");
     EXPECT_EQ(diagram.ReadHistory()[2], 0);
     EXPECT_EQ(diagram.WriteHistory()[2], 0);
     // The restart is seen once; the next tick measures from the new counters.
-    EXPECT_EQ(TickTo(5000, 400).lblLevelPerPeriod, "3000 B/s");
+    EXPECT_EQ(TickTo(5000, 400).newestReadRate, "3000 B/s");
     EXPECT_EQ(diagram.WriteHistory()[3], 300);
 
     // A genuine wrap of the 32-bit counter is a difference modulo 2^32.
     TickTo(4294967000u, 400);
-    EXPECT_EQ(TickTo(500, 400).lblLevelPerPeriod, "796 B/s");
+    EXPECT_EQ(TickTo(500, 400).newestReadRate, "796 B/s");
 }
 
 TEST_F(DiagramTest, AdapterChoiceRestartsAtSlotZeroKeepingOldSamples) {
@@ -237,8 +237,8 @@ TEST_F(DiagramTest, AdapterChoiceRestartsAtSlotZeroKeepingOldSamples) {
 
     // The new adapter's counters are far from the old ones: still a zero sample.
     const DiagramTickResult r = TickTo(123, 456);
-    EXPECT_EQ(r.lblLevelPerPeriod, "0 B/s");
-    EXPECT_EQ(r.lblAverageDiagram, "0 B/s");
+    EXPECT_EQ(r.newestReadRate, "0 B/s");
+    EXPECT_EQ(r.averageReadRate, "0 B/s");
     // Column 0 is repainted; the old picture to its right stays.
     for (int y = 0; y < 39; ++y)
         EXPECT_EQ(Px(0, y), kFace) << y;
@@ -257,10 +257,10 @@ TEST_F(DiagramTest, FullHistoryDropsTheOldestSample) {
     EXPECT_EQ(diagram.ReadHistory()[341], 342);  // kept until the next sample
 
     const DiagramTickResult r = Tick(343);
-    EXPECT_EQ(r.lblLevelPerPeriod, "343 B/s");
+    EXPECT_EQ(r.newestReadRate, "343 B/s");
     // (2 + 3 + ... + 343) / 342 = 58995 / 342 = 172 (integer division).
-    EXPECT_EQ(r.lblAverageDiagram, "172 B/s");
-    EXPECT_EQ(r.lblLevel, "1Kb");
+    EXPECT_EQ(r.averageReadRate, "172 B/s");
+    EXPECT_EQ(r.scaleText, "1Kb");
     EXPECT_EQ(diagram.HistoryPos(), 341u);
     EXPECT_EQ(diagram.ReadHistory()[0], 3);
     EXPECT_EQ(diagram.ReadHistory()[340], 343);

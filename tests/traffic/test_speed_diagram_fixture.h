@@ -57,7 +57,7 @@ class DiagramTest : public ::testing::Test {
         clock.Advance(ms);
         state.CurRead = read;
         state.CurWrite = write;
-        return diagram.tmrDrawTimer(state, bars, kFace);
+        return diagram.Tick(state, bars, kFace);
     }
     // One tick after `ms` with the counters moved on by the given steps (modulo 2^32).
     DiagramTickResult Tick(std::uint32_t readStep, std::uint32_t writeStep = 0, qint64 ms = 1000,

@@ -78,7 +78,7 @@ TEST_F(DiagramPixels, OlderSampleAboveTheScaleRunsPastTheTop) {
 TEST_F(DiagramPixels, ThirtyMillionBytesPerSecond) {
     Start();
     // 30,000,000 received is the scale (height 40); 12,000,000 sent is 16 rows high.
-    EXPECT_EQ(Tick(30000000, 12000000).lblLevel, "30000Kb");
+    EXPECT_EQ(Tick(30000000, 12000000).scaleText, "30000Kb");
     auto expected = Shaded(face, 1, 24, ReadShade);
     expected = Shaded(expected, 25, 38, WriteShade);
     EXPECT_EQ(Column(0), expected);
@@ -125,7 +125,7 @@ TEST_F(DiagramPixels, NegativeSampleInLinesIsAPointBelowTheSurface) {
         Start();
         Tick(StepFor(negative));
         Tick(500);
-        EXPECT_EQ(Tick(1000, 0, 1000, false).lblLevel, "1Kb");
+        EXPECT_EQ(Tick(1000, 0, 1000, false).scaleText, "1Kb");
         // Green runs from (2, far below) up to (1, 20): it enters the surface in column 1.
         EXPECT_EQ(Column(0), face);
         EXPECT_EQ(Column(1), Plain(face, 21, 38, kGreenPen));

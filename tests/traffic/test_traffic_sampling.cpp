@@ -6,19 +6,19 @@ TEST_F(Sampling, FirstOnlineTickAddsTheWholeCountersAfterAConnectLineWithZeros) 
     table.rows = std::vector<IfRow>{RowB(1, 7, 7), RowA(2, 5000000, 1000000)};
     SelectA();
     TrafficFields f = monitor.RefreshTick();
-    EXPECT_EQ(f.edtConnectedSpeed, "100000000");
-    EXPECT_EQ(f.edtByteReadToday, "5000000");
-    EXPECT_EQ(f.edtByteWriteToday, "1000000");
-    EXPECT_EQ(f.edtByteReadTodayLastSessinon, "5000000");
-    EXPECT_EQ(f.edtByteWriteTodayLastSessinon, "1000000");
+    EXPECT_EQ(f.linkSpeed, "100000000");
+    EXPECT_EQ(f.totalRead, "5000000");
+    EXPECT_EQ(f.totalWrite, "1000000");
+    EXPECT_EQ(f.curRead, "5000000");
+    EXPECT_EQ(f.curWrite, "1000000");
     EXPECT_FALSE(f.error);
     EXPECT_EQ(Log(), "Connect     [07/12/2026 04:15:09] [100000000] [r:0 w:0]\r\n");
 
     SetCounters(table.At(1), 5004096, 1000512);
     clock.now = clock.now.addSecs(1);
     f = monitor.RefreshTick();
-    EXPECT_EQ(f.edtByteReadToday, "5004096");
-    EXPECT_EQ(f.edtByteWriteToday, "1000512");
+    EXPECT_EQ(f.totalRead, "5004096");
+    EXPECT_EQ(f.totalWrite, "1000512");
     EXPECT_EQ(monitor.State().PrevRead, 5000000u);
     // Once per run.
     EXPECT_EQ(Log(), "Connect     [07/12/2026 04:15:09] [100000000] [r:0 w:0]\r\n");
@@ -28,9 +28,9 @@ TEST_F(Sampling, OfflineTicksAddNothingButFollowTheCounters) {
     table.rows = std::vector<IfRow>{RowA(2, 1000, 100, 0)};
     SelectA();
     TrafficFields f = monitor.RefreshTick();
-    EXPECT_EQ(f.edtConnectedSpeed, "0");
-    EXPECT_EQ(f.edtByteReadToday, "0");
-    EXPECT_EQ(f.edtByteReadTodayLastSessinon, "1000");
+    EXPECT_EQ(f.linkSpeed, "0");
+    EXPECT_EQ(f.totalRead, "0");
+    EXPECT_EQ(f.curRead, "1000");
     SetCounters(table.At(0), 3000, 300);
     monitor.RefreshTick();
     EXPECT_EQ(monitor.State().TotalRead, 0u);
@@ -40,8 +40,8 @@ TEST_F(Sampling, OfflineTicksAddNothingButFollowTheCounters) {
     SetCounters(table.At(0), 3500, 340);
     table.At(0).dwSpeed = 10000000;
     f = monitor.RefreshTick();
-    EXPECT_EQ(f.edtByteReadToday, "500");
-    EXPECT_EQ(f.edtByteWriteToday, "40");
+    EXPECT_EQ(f.totalRead, "500");
+    EXPECT_EQ(f.totalWrite, "40");
     EXPECT_EQ(Log(), "Connect     [07/12/2026 04:15:09] [10000000] [r:0 w:0]\r\n");
 }
 
@@ -53,9 +53,9 @@ TEST_F(Sampling, CounterWrapIsCountedExactly) {
     SetCounters(table.At(0), k2to32 + 500, 20);
     const TrafficFields f = monitor.RefreshTick();
     EXPECT_EQ(monitor.State().PrevRead, 4294967000u);
-    EXPECT_EQ(f.edtByteReadTodayLastSessinon, "500");
-    EXPECT_EQ(f.edtByteReadToday, "796");
-    EXPECT_EQ(f.edtByteWriteToday, "10");
+    EXPECT_EQ(f.curRead, "500");
+    EXPECT_EQ(f.totalRead, "796");
+    EXPECT_EQ(f.totalWrite, "10");
     EXPECT_EQ(monitor.State().CounterRestarts, 0u);
 }
 
@@ -63,13 +63,13 @@ TEST_F(Sampling, TotalsGoOnFromZeroPast4294967295) {
     table.rows = std::vector<IfRow>{RowA(2, 4294967295u, 4294967290u)};
     SelectA();
     TrafficFields f = monitor.RefreshTick();
-    EXPECT_EQ(f.edtByteReadToday, "4294967295");
-    EXPECT_EQ(f.edtByteWriteToday, "4294967290");
+    EXPECT_EQ(f.totalRead, "4294967295");
+    EXPECT_EQ(f.totalWrite, "4294967290");
     SetCounters(table.At(0), k2to32 + 1, 4294967300u);
     f = monitor.RefreshTick();
-    EXPECT_EQ(f.edtByteReadToday, "1");
-    EXPECT_EQ(f.edtByteWriteToday, "4");
-    EXPECT_EQ(f.edtByteReadTodayLastSessinon, "1");
+    EXPECT_EQ(f.totalRead, "1");
+    EXPECT_EQ(f.totalWrite, "4");
+    EXPECT_EQ(f.curRead, "1");
 }
 
 TEST_F(Sampling, RestartedCountersAddNoPhantomTraffic) {
@@ -111,10 +111,10 @@ TEST_F(Sampling, VanishedAdapterIsOfflineAndKeepsItsReadings) {
     monitor.RefreshTick();
     table.rows = std::vector<IfRow>{RowB(1, 2, 2)};  // unplugged
     TrafficFields f = monitor.RefreshTick();
-    EXPECT_EQ(f.edtConnectedSpeed, "0");
-    EXPECT_EQ(f.edtByteReadTodayLastSessinon, "80000");
-    EXPECT_EQ(f.edtByteWriteTodayLastSessinon, "9000");
-    EXPECT_EQ(f.edtByteReadToday, "80000");
+    EXPECT_EQ(f.linkSpeed, "0");
+    EXPECT_EQ(f.curRead, "80000");
+    EXPECT_EQ(f.curWrite, "9000");
+    EXPECT_EQ(f.totalRead, "80000");
     const std::string connectOnly = Log();
     monitor.StatusLogTick();
     EXPECT_EQ(Log(), connectOnly);
@@ -122,9 +122,9 @@ TEST_F(Sampling, VanishedAdapterIsOfflineAndKeepsItsReadings) {
     // Plugged in again: a new interface whose counters started at 0.
     table.rows = std::vector<IfRow>{RowB(1, 3, 3), RowA(7, 300, 40)};
     f = monitor.RefreshTick();
-    EXPECT_EQ(f.edtConnectedSpeed, "100000000");
-    EXPECT_EQ(f.edtByteReadToday, "80300");
-    EXPECT_EQ(f.edtByteWriteToday, "9040");
+    EXPECT_EQ(f.linkSpeed, "100000000");
+    EXPECT_EQ(f.totalRead, "80300");
+    EXPECT_EQ(f.totalWrite, "9040");
 }
 
 TEST_F(Sampling, UnreadableTableKeepsEverything) {
@@ -134,9 +134,9 @@ TEST_F(Sampling, UnreadableTableKeepsEverything) {
     const auto saved = table.rows;
     table.rows.reset();
     TrafficFields f = monitor.RefreshTick();
-    EXPECT_EQ(f.edtConnectedSpeed, "100000000");
-    EXPECT_EQ(f.edtByteReadToday, "80000");
-    EXPECT_EQ(f.edtByteReadTodayLastSessinon, "80000");
+    EXPECT_EQ(f.linkSpeed, "100000000");
+    EXPECT_EQ(f.totalRead, "80000");
+    EXPECT_EQ(f.curRead, "80000");
     EXPECT_EQ(monitor.State().PrevRead, 80000u);
     clock.now = clock.now.addSecs(60);
     monitor.StatusLogTick();
@@ -164,9 +164,9 @@ TEST_F(Sampling, NoAdapterSelectedReadsButMatchesNothing) {
     table.rows = std::vector<IfRow>{RowA(2, 80000, 9000), MakeRow({}, 3, 5, 5)};
     const TrafficFields f = monitor.RefreshTick();
     EXPECT_EQ(table.reads, 1);
-    EXPECT_EQ(f.edtConnectedSpeed, "0");
-    EXPECT_EQ(f.edtByteReadToday, "0");
-    EXPECT_EQ(f.edtByteReadTodayLastSessinon, "0");
+    EXPECT_EQ(f.linkSpeed, "0");
+    EXPECT_EQ(f.totalRead, "0");
+    EXPECT_EQ(f.curRead, "0");
     EXPECT_EQ(Log(), "");
 }
 
@@ -176,8 +176,8 @@ TEST_F(Sampling, FirstOfTwoRowsWithTheSelectedAddressIsRead) {
     table.rows = std::vector<IfRow>{down, RowA(2, 80000, 9000)};
     SelectA();
     const TrafficFields f = monitor.RefreshTick();
-    EXPECT_EQ(f.edtByteReadTodayLastSessinon, "777");
-    EXPECT_EQ(f.edtConnectedSpeed, "0");
+    EXPECT_EQ(f.curRead, "777");
+    EXPECT_EQ(f.linkSpeed, "0");
 }
 
 TEST_F(Sampling, FailedTickStillShowsTheFields) {
@@ -188,8 +188,8 @@ TEST_F(Sampling, FailedTickStillShowsTheFields) {
     const TrafficFields f = monitor.RefreshTick();
     ASSERT_TRUE(f.error);
     EXPECT_EQ(*f.error, "interface table exploded");
-    EXPECT_EQ(f.edtByteReadToday, "80000");
-    EXPECT_EQ(f.edtConnectedSpeed, "100000000");
+    EXPECT_EQ(f.totalRead, "80000");
+    EXPECT_EQ(f.linkSpeed, "100000000");
 }
 
 TEST_F(Sampling, ConnectLineIsNotRearmedByOfflineSpellsOrAnotherAdapter) {
@@ -217,14 +217,14 @@ TEST_F(Sampling, RestartGivesTheDiagramAZeroSampleAndAChoiceRestartsItsHistory) 
     SelectA();
     tick();
     SetCounters(table.At(0), 6000, 800);
-    EXPECT_EQ(tick().lblLevelPerPeriod, "5000 B/s");
+    EXPECT_EQ(tick().newestReadRate, "5000 B/s");
     table.rows = std::vector<IfRow>{RowA(3, 4000, 300)};  // re-created
-    EXPECT_EQ(tick().lblLevelPerPeriod, "0 B/s");
+    EXPECT_EQ(tick().newestReadRate, "0 B/s");
     SetCounters(table.At(0), 6000, 400);
     const DiagramTickResult last = tick();
-    EXPECT_EQ(last.lblLevelPerPeriod, "2000 B/s");
-    EXPECT_EQ(last.lblLevelPerPeriodW, "100 B/s");
-    EXPECT_EQ(last.lblLevel, "2Kb");  // slots 2 and 3 only
+    EXPECT_EQ(last.newestReadRate, "2000 B/s");
+    EXPECT_EQ(last.newestWriteRate, "100 B/s");
+    EXPECT_EQ(last.scaleText, "2Kb");  // slots 2 and 3 only
     EXPECT_EQ(monitor.Diagram().HistoryPos(), 4u);
 
     ASSERT_TRUE(Took(monitor.ChooseAdapter("Wired A [02-00-00-00-00-0A]")));
@@ -232,5 +232,5 @@ TEST_F(Sampling, RestartGivesTheDiagramAZeroSampleAndAChoiceRestartsItsHistory) 
     EXPECT_EQ(monitor.Diagram().HistoryLen(), 342u);
     // The first sample after a choice is a zero one, not the step between two adapters.
     SetCounters(table.At(0), 99000, 400);
-    EXPECT_EQ(tick().lblLevelPerPeriod, "0 B/s");
+    EXPECT_EQ(tick().newestReadRate, "0 B/s");
 }
