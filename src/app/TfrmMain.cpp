@@ -329,7 +329,7 @@ void TfrmMain::FormCreate() {
         },
         // 4. Banner, second half: no banner yet, an empty buffer for downloads.
         [this] {
-            banner_.bannerState = kBannerIdle;
+            banner_.bannerState = BannerState::Idle;
             banner_.bannerData = QByteArray();
         },
         // 5. Diagram clock: started when the monitor was made with the window, moments ago.
@@ -393,7 +393,7 @@ void TfrmMain::OnTrayActivated(int reason) {
 }
 
 void TfrmMain::RxTrayIconDblClick() {
-    if (banner_.bannerState == kBannerLoading) return;  // a banner request is under way
+    if (banner_.bannerState == BannerState::Loading) return;  // a banner request is under way
     if (isVisible()) {
         HideToTray();
         return;
@@ -710,7 +710,7 @@ void TfrmMain::tmrBannerTimer() {
 void TfrmMain::Button1Click() {
     if (hooks_.bannerFetch) hooks_.bannerFetch();
     // Unless a banner is shown, the built-in picture takes its place.
-    if (banner_.bannerState != kBannerShown) Image2->setVisible(true);
+    if (banner_.bannerState != BannerState::Shown) Image2->setVisible(true);
 }
 
 void TfrmMain::Image1Click() {
@@ -718,7 +718,7 @@ void TfrmMain::Image1Click() {
 }
 
 void TfrmMain::Image2Click() {
-    banner_.bannerState = kBannerShown;
+    banner_.bannerState = BannerState::Shown;
     OpenPage(std::string(build_config::kCatalogueUrl) + "/?fromtvr");
     Button1Click();
 }

@@ -7,6 +7,7 @@
 
 #include "AppServices.h"
 #include "TrayClicks.h"
+#include "online/BannerState.h"
 #include "traffic/TrafficMonitor.h"
 
 #include <QByteArray>
@@ -39,11 +40,6 @@ class WebSearch;
 class TfrmMain final : public QWidget {
     Q_OBJECT
   public:
-    // The banner's state as the tray and the banner fetch share it.
-    static constexpr int kBannerIdle = 0;
-    static constexpr int kBannerLoading = 213;
-    static constexpr int kBannerShown = 1212;
-
     // Where the update check and the banner fetch connect. Until they are set the window
     // does everything around them (timers, menu, pictures) and nothing in their place.
     struct OnlineHooks {
@@ -105,11 +101,11 @@ class TfrmMain final : public QWidget {
     void SetTrayHint(const QString& text);
 
     bool CloseFlag() const { return closeFlag_; }
-    int bannerState() const { return banner_.bannerState; }
-    void SetBannerState(int state) { banner_.bannerState = state; }
+    // The banner's state as the tray and the banner fetch share it.
+    BannerState bannerState() const { return banner_.bannerState; }
+    void SetBannerState(BannerState state) { banner_.bannerState = state; }
     const std::string& bannerLoc() const { return banner_.bannerLoc; }
     int bannerNoCache() const { return banner_.bannerNoCache; }
-    QByteArray& bannerData() { return banner_.bannerData; }
 
     TrafficMonitor& Monitor() { return *monitor_; }
     LanguageChoice& Language() { return *languageChoice_; }
@@ -177,7 +173,7 @@ class TfrmMain final : public QWidget {
 
   private:
     struct BannerVars {
-        int bannerState = kBannerIdle;
+        BannerState bannerState = BannerState::Idle;
         int bannerNoCache = 0;
         std::string bannerLoc;
         QByteArray bannerData;

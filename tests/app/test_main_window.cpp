@@ -97,7 +97,7 @@ TEST_F(MainWindowTest, StartUpLeavesAHiddenWindowWithRunningTimersAndTheVersione
     EXPECT_EQ(AdapterItems(), QStringList({kWireless, kFast}));
     EXPECT_EQ(window->selAdapter->currentIndex(), -1);
     EXPECT_TRUE(rig.messages.shown.empty());  // no remembered adapter: no prompt
-    EXPECT_EQ(window->bannerState(), TfrmMain::kBannerIdle);
+    EXPECT_EQ(ToNumber(window->bannerState()), 0);
     EXPECT_EQ(window->bannerLoc(), std::string("http%3A//catalogue.example.com/"));
     EXPECT_GE(window->bannerNoCache(), 0);
     EXPECT_LE(window->bannerNoCache(), 99999);
@@ -323,12 +323,12 @@ TEST_F(MainWindowTest, TrayActivationTogglesUnlessABannerRequestIsUnderWay) {
         emit window->RxTrayIcon->activated(reason);
     };
 
-    window->SetBannerState(TfrmMain::kBannerLoading);
+    window->SetBannerState(BannerState::Loading);
     activate(QSystemTrayIcon::Trigger);
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(fetches, 0);
 
-    window->SetBannerState(TfrmMain::kBannerIdle);
+    window->SetBannerState(BannerState::Idle);
     activate(QSystemTrayIcon::Trigger);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(fetches, 1);                     // showing asks for a new banner
@@ -348,7 +348,7 @@ TEST_F(MainWindowTest, TrayActivationTogglesUnlessABannerRequestIsUnderWay) {
 
     // While visible and loading, the double-click does nothing; "Show Statistic" still
     // brings the window and asks for a banner.
-    window->SetBannerState(TfrmMain::kBannerLoading);
+    window->SetBannerState(BannerState::Loading);
     activate(QSystemTrayIcon::Trigger);
     EXPECT_TRUE(window->isVisible());
     const int before = fetches;
@@ -447,7 +447,7 @@ TEST_F(MainWindowTest, MenuAndBannerEntriesOpenTheirPages) {
     window->ShowFromTray();
     window->Image2->show();
     QTest::mouseClick(window->Image2, Qt::LeftButton);
-    EXPECT_EQ(window->bannerState(), TfrmMain::kBannerShown);
+    EXPECT_EQ(ToNumber(window->bannerState()), 1212);
     EXPECT_EQ(rig.opener.opened,
               std::vector<std::string>{std::string(build_config::kCatalogueUrl) + "/?fromtvr"});
     EXPECT_EQ(fetches, 1);
