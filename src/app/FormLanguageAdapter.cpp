@@ -1,5 +1,8 @@
 #include "app/FormLanguageAdapter.h"
 
+#include "app/FormComponents.h"
+#include "app/FormLayout.h"
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
@@ -8,8 +11,6 @@
 #include <QMenu>
 #include <QSignalBlocker>
 #include <QSystemTrayIcon>
-
-#include <array>
 
 namespace {
 
@@ -23,72 +24,46 @@ struct OwnedEntry {
     Texts texts;
 };
 
-// The components the window owns, in the order the window creates them: each container
-// before what lies in it, the tray menu before its items.
-constexpr std::array<OwnedEntry, 62> kOwned{{
-    {"Label1", Texts::CaptionHint},
-    {"Label2", Texts::CaptionHint},
-    {"Label3", Texts::CaptionHint},
-    {"Label4", Texts::CaptionHint},
-    {"Label5", Texts::CaptionHint},
-    {"btnSelectLanguage", Texts::CaptionHint},
-    {"btnSaveOptions", Texts::CaptionHint},
-    {"Bevel1", Texts::HintOnly},
-    {"btnOtherLNG", Texts::CaptionHint},
-    {"Panel1", Texts::CaptionHint},
-    {"Panel3", Texts::CaptionHint},
-    {"Panel4", Texts::CaptionHint},
-    {"lblInetStat", Texts::CaptionHint},
-    {"lblLevelPerPeriod", Texts::CaptionHint},
-    {"lblAverageDiagram", Texts::CaptionHint},
-    {"lblLevelPerPeriodW", Texts::CaptionHint},
-    {"lblAverageDiagramW", Texts::CaptionHint},
-    {"Panel5", Texts::CaptionHint},
-    {"imgDraw", Texts::HintOnly},
-    {"lblLevel", Texts::CaptionHint},
-    {"Panel2", Texts::CaptionHint},
-    {"Image1", Texts::HintOnly},
-    {"Image2", Texts::HintOnly},
-    {"SpeedButton1", Texts::CaptionHint},
-    {"Panel7", Texts::CaptionHint},
-    {"edtConnectedSpeed", Texts::TextHint},
-    {"Panel8", Texts::CaptionHint},
-    {"edtByteReadToday", Texts::TextHint},
-    {"Panel9", Texts::CaptionHint},
-    {"edtByteWriteToday", Texts::TextHint},
-    {"Panel10", Texts::CaptionHint},
-    {"edtByteReadTodayLastSessinon", Texts::TextHint},
-    {"Panel11", Texts::CaptionHint},
-    {"edtByteWriteTodayLastSessinon", Texts::TextHint},
-    {"chkLine", Texts::CaptionHint},
-    {"trkVisible", Texts::HintOnly},
-    {"pnlLanguage", Texts::CaptionHint},
-    {"selAdapter", Texts::TextHint},
-    {"stbar", Texts::CaptionHint},
-    {"ProgressBar2", Texts::HintOnly},
-    {"btnd", Texts::CaptionHint},
-    {"btnSearch", Texts::CaptionHint},
-    {"SearchText", Texts::TextHint},
-    {"tmrRefresh", Texts::None},
-    {"tmrDraw", Texts::None},
-    {"RxTrayIcon", Texts::HintOnly},
-    {"PopupMenu", Texts::None},
-    {"N2", Texts::CaptionHint},
-    {"N3", Texts::CaptionHint},
-    {"N1", Texts::CaptionHint},
-    {"ShowStatistic", Texts::CaptionHint},
-    {"slash", Texts::CaptionHint},
-    {"Exit", Texts::CaptionHint},
-    {"OpenLanguage", Texts::None},
-    {"MultiLanguage", Texts::None},
-    {"ImageList", Texts::None},
-    {"Timer1", Texts::None},
-    {"Timer2", Texts::None},
-    {"HttpCli1", Texts::None},
-    {"HttpCli2", Texts::None},
-    {"tmrBanner", Texts::None},
-    {"getpic", Texts::None},
-}};
+// The texts of each kind of control and component.
+Texts TextsOf(form::Kind kind) {
+    switch (kind) {
+        case form::Kind::Panel:
+        case form::Kind::Label:
+        case form::Kind::StatusLine:
+        case form::Kind::PushButton:
+        case form::Kind::FlatButton:
+        case form::Kind::CheckBox:
+            return Texts::CaptionHint;
+        case form::Kind::NumberEdit:
+        case form::Kind::SearchBox:
+        case form::Kind::AdapterList:
+            return Texts::TextHint;
+        case form::Kind::Image:
+        case form::Kind::Bevel:
+        case form::Kind::TrackBar:
+        case form::Kind::ProgressBar:
+            return Texts::HintOnly;
+    }
+    return Texts::None;
+}
+
+Texts TextsOf(form::ComponentKind kind) {
+    switch (kind) {
+        case form::ComponentKind::MenuItem:
+        case form::ComponentKind::MenuSeparator:
+            return Texts::CaptionHint;
+        case form::ComponentKind::TrayIcon:
+            return Texts::HintOnly;
+        case form::ComponentKind::Timer:
+        case form::ComponentKind::Menu:
+        case form::ComponentKind::FileDialog:
+        case form::ComponentKind::LanguageComponent:
+        case form::ComponentKind::ImageList:
+        case form::ComponentKind::HttpClient:
+            return Texts::None;
+    }
+    return Texts::None;
+}
 
 bool KindHas(Texts texts, LanguageProperty property) {
     switch (texts) {
@@ -225,9 +200,14 @@ class FormLanguageAdapter::Owned final : public LanguageComponent {
 };
 
 FormLanguageAdapter::FormLanguageAdapter(QWidget& window) : window_(&window) {
-    owned_.reserve(kOwned.size());
-    for (const OwnedEntry& design : kOwned)
-        owned_.push_back(std::make_unique<Owned>(window, design));
+    // The controls, then the components without a place on the screen: the order in which
+    // the window creates them.
+    for (const form::ControlDesign& control : form::Controls())
+        owned_.push_back(
+            std::make_unique<Owned>(window, OwnedEntry{control.name, TextsOf(control.kind)}));
+    for (const form::ComponentDesign& component : form::Components())
+        owned_.push_back(
+            std::make_unique<Owned>(window, OwnedEntry{component.name, TextsOf(component.kind)}));
 }
 
 FormLanguageAdapter::~FormLanguageAdapter() = default;

@@ -1,7 +1,8 @@
 #pragma once
 
-// The main window as the language component walks it: the window `frmMain` and the 62
-// components it owns, in creation order, each with the text properties its kind has.
+// The main window as the language component walks it: the window `frmMain` and the
+// components it owns (the controls of FormLayout, then the components of FormComponents),
+// in creation order, each with the text properties its kind has.
 // Controls are found by object name below the window (menu items also in the tray icon's
 // menu); a control that is missing or of another class takes no part.
 

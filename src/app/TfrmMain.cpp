@@ -2,6 +2,7 @@
 
 #include "AdapterComboBox.h"
 #include "BuildConfig.h"
+#include "FormComponents.h"
 #include "FormLayout.h"
 #include "LanguageChoice.h"
 #include "Pictures.h"
@@ -25,13 +26,11 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QProgressBar>
-#include <QProxyStyle>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QSlider>
-#include <QStyleOptionMenuItem>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolButton>
@@ -42,19 +41,12 @@
 
 namespace {
 
-// Periods of the window's timers, in milliseconds.
-constexpr int kRefreshPeriod = 1000;    // tmrRefresh: sampling
-constexpr int kDrawPeriod = 1000;       // tmrDraw: diagram
-constexpr int kStatusPeriod = 60000;    // Timer1: Status lines of the connection log
-constexpr int kUpdatePeriod = 3000;     // Timer2: the update due test, once
-constexpr int kBannerPeriod = 600000;   // tmrBanner: banner fetch
-constexpr int kTrayWatchPeriod = 3000;  // how often the window looks for a tray host
+constexpr int kTrayWatchPeriod = 3000;  // milliseconds between looks for a tray host
 
 // States the fixed-size window never keeps.
 constexpr Qt::WindowStates kLargerStates = Qt::WindowMaximized | Qt::WindowFullScreen;
 
 const QString kProgramTitle = QStringLiteral("Torvane");
-const QString kTrayTitle = QStringLiteral("Torvane");
 constexpr QRgb kOnlineColour = qRgb(0, 128, 0);
 
 template <class T>
@@ -64,19 +56,6 @@ T* Find(QWidget& window, const char* name) {
     return found;
 }
 
-QObject* Component(QObject* owner, const char* name) {
-    auto* component = new QObject(owner);
-    component->setObjectName(QString::fromLatin1(name));
-    return component;
-}
-
-QTimer* MakeTimer(QObject* owner, const char* name, int period) {
-    auto* timer = new QTimer(owner);
-    timer->setObjectName(QString::fromLatin1(name));
-    timer->setInterval(period);
-    return timer;
-}
-
 // The catalogue's root address with its colon written %3A, as the banner service wants
 // the page on which the banner is shown.
 std::string BannerLocation() {
@@ -84,38 +63,6 @@ std::string BannerLocation() {
     if (location.empty() || location.back() != '/') location += '/';
     return location;
 }
-
-// The tray menu's separator keeps its caption "-" (a language file may name it) but is
-// drawn as a plain line.
-class MenuStyle final : public QProxyStyle {
-  public:
-    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
-                     const QWidget* widget) const override {
-        if (element == CE_MenuItem) {
-            if (const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
-                item != nullptr && item->menuItemType == QStyleOptionMenuItem::Separator) {
-                QStyleOptionMenuItem line = *item;
-                line.text.clear();
-                QProxyStyle::drawControl(element, &line, painter, widget);
-                return;
-            }
-        }
-        QProxyStyle::drawControl(element, option, painter, widget);
-    }
-
-    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
-                           const QWidget* widget) const override {
-        if (type == CT_MenuItem) {
-            if (const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
-                item != nullptr && item->menuItemType == QStyleOptionMenuItem::Separator) {
-                QStyleOptionMenuItem line = *item;
-                line.text.clear();
-                return QProxyStyle::sizeFromContents(type, &line, size, widget);
-            }
-        }
-        return QProxyStyle::sizeFromContents(type, option, size, widget);
-    }
-};
 
 }  // namespace
 
@@ -143,6 +90,8 @@ TfrmMain::TfrmMain(AppServices services, QWidget* parent)
     setWindowIcon(TrayPicture(0));
 
     components_ = form::BuildControls(*this);
+    for (QObject* component : form::BuildComponents(*this))
+        components_.push_back(component);
     Panel1 = Find<QLabel>(*this, "Panel1");
     Panel3 = Find<QLabel>(*this, "Panel3");
     Panel4 = Find<QLabel>(*this, "Panel4");
@@ -176,8 +125,21 @@ TfrmMain::TfrmMain(AppServices services, QWidget* parent)
     SpeedButton1 = Find<QToolButton>(*this, "SpeedButton1");
     selAdapter = Find<AdapterComboBox>(*this, "selAdapter");
     ProgressBar2 = Find<QProgressBar>(*this, "ProgressBar2");
+    tmrRefresh = Find<QTimer>(*this, "tmrRefresh");
+    tmrDraw = Find<QTimer>(*this, "tmrDraw");
+    Timer1 = Find<QTimer>(*this, "Timer1");
+    Timer2 = Find<QTimer>(*this, "Timer2");
+    tmrBanner = Find<QTimer>(*this, "tmrBanner");
+    RxTrayIcon = Find<QSystemTrayIcon>(*this, "RxTrayIcon");
+    PopupMenu = Find<QMenu>(*this, "PopupMenu");
+    N2 = Find<QAction>(*this, "N2");
+    N3 = Find<QAction>(*this, "N3");
+    N1 = Find<QAction>(*this, "N1");
+    ShowStatistic = Find<QAction>(*this, "ShowStatistic");
+    slash = Find<QAction>(*this, "slash");
+    Exit = Find<QAction>(*this, "Exit");
+    N1->setEnabled(false);  // until the update check is connected
 
-    MakeComponents();
     languageChoice_ = std::make_unique<LanguageChoice>(
         *this, services_.urlOpener, build_config::kMakerUrl, services_.programFolder,
         services_.languageDialog ? services_.languageDialog(*this) : nullptr);
@@ -203,58 +165,6 @@ TfrmMain::TfrmMain(AppServices services, QWidget* parent)
 }
 
 TfrmMain::~TfrmMain() = default;
-
-void TfrmMain::MakeComponents() {
-    tmrRefresh = MakeTimer(this, "tmrRefresh", kRefreshPeriod);
-    tmrDraw = MakeTimer(this, "tmrDraw", kDrawPeriod);
-    components_.push_back(tmrRefresh);
-    components_.push_back(tmrDraw);
-
-    RxTrayIcon = new QSystemTrayIcon(this);
-    RxTrayIcon->setObjectName(QStringLiteral("RxTrayIcon"));
-    RxTrayIcon->setIcon(TrayPicture(0));
-    RxTrayIcon->setToolTip(kTrayTitle);
-    components_.push_back(RxTrayIcon);
-
-    PopupMenu = new QMenu(this);
-    PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
-    auto* menuStyle = new MenuStyle;
-    menuStyle->setParent(PopupMenu);
-    PopupMenu->setStyle(menuStyle);
-    components_.push_back(PopupMenu);
-    const auto item = [this](const char* name, const QString& caption, const QString& hint) {
-        auto* action = new QAction(caption, PopupMenu);
-        action->setObjectName(QString::fromLatin1(name));
-        if (!hint.isEmpty()) action->setToolTip(hint);
-        PopupMenu->addAction(action);
-        components_.push_back(action);
-        return action;
-    };
-    N2 = item("N2", QStringLiteral("Visit programm homepage"), {});
-    N3 = item("N3", QStringLiteral("Visit company homepage"), {});
-    N1 = item("N1", QStringLiteral("Update programm"), {});
-    ShowStatistic =
-        item("ShowStatistic", QStringLiteral("Show Statistic"), QStringLiteral("Show Statistic"));
-    slash = item("slash", QStringLiteral("-"), {});
-    slash->setSeparator(true);
-    Exit = item("Exit", QStringLiteral("Exit"), QStringLiteral("Exit"));
-    RxTrayIcon->setContextMenu(PopupMenu);
-    N1->setEnabled(false);  // until the update check is connected
-
-    // Components without a place on the screen and without texts.
-    components_.push_back(Component(this, "OpenLanguage"));
-    components_.push_back(Component(this, "MultiLanguage"));
-    components_.push_back(Component(this, "ImageList"));
-    Timer1 = MakeTimer(this, "Timer1", kStatusPeriod);
-    Timer2 = MakeTimer(this, "Timer2", kUpdatePeriod);
-    components_.push_back(Timer1);
-    components_.push_back(Timer2);
-    components_.push_back(Component(this, "HttpCli1"));
-    components_.push_back(Component(this, "HttpCli2"));
-    tmrBanner = MakeTimer(this, "tmrBanner", kBannerPeriod);
-    components_.push_back(tmrBanner);
-    components_.push_back(Component(this, "getpic"));
-}
 
 void TfrmMain::WireControls() {
     const auto guarded = [this](void (TfrmMain::*handler)()) {

@@ -179,7 +179,6 @@ class TfrmMain final : public QWidget {
         QByteArray bannerData;
     };
 
-    void MakeComponents();
     void WireControls();
     void OnTrayActivated(int reason);
     void WatchTray();
