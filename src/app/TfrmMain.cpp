@@ -23,9 +23,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QMouseEvent>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScopeGuard>
@@ -92,11 +90,6 @@ TfrmMain::TfrmMain(AppServices services, QWidget* parent)
     components_ = form::BuildControls(*this);
     for (QObject* component : form::BuildComponents(*this))
         components_.push_back(component);
-    Panel1 = Find<QLabel>(*this, "Panel1");
-    Panel3 = Find<QLabel>(*this, "Panel3");
-    Panel4 = Find<QLabel>(*this, "Panel4");
-    Panel5 = Find<QLabel>(*this, "Panel5");
-    Panel2 = Find<QLabel>(*this, "Panel2");
     lblInetStat = Find<QLabel>(*this, "lblInetStat");
     lblLevelPerPeriod = Find<QLabel>(*this, "lblLevelPerPeriod");
     lblAverageDiagram = Find<QLabel>(*this, "lblAverageDiagram");
@@ -106,9 +99,6 @@ TfrmMain::TfrmMain(AppServices services, QWidget* parent)
     imgDraw = Find<QLabel>(*this, "imgDraw");
     Image1 = Find<QLabel>(*this, "Image1");
     Image2 = Find<QLabel>(*this, "Image2");
-    pnlLanguage = Find<QLabel>(*this, "pnlLanguage");
-    stbar = Find<QLabel>(*this, "stbar");
-    Bevel1 = Find<QFrame>(*this, "Bevel1");
     SearchText = Find<QComboBox>(*this, "SearchText");
     btnSearch = Find<QPushButton>(*this, "btnSearch");
     btnd = Find<QPushButton>(*this, "btnd");
@@ -124,19 +114,16 @@ TfrmMain::TfrmMain(AppServices services, QWidget* parent)
     btnSaveOptions = Find<QToolButton>(*this, "btnSaveOptions");
     SpeedButton1 = Find<QToolButton>(*this, "SpeedButton1");
     selAdapter = Find<AdapterComboBox>(*this, "selAdapter");
-    ProgressBar2 = Find<QProgressBar>(*this, "ProgressBar2");
     tmrRefresh = Find<QTimer>(*this, "tmrRefresh");
     tmrDraw = Find<QTimer>(*this, "tmrDraw");
     Timer1 = Find<QTimer>(*this, "Timer1");
     Timer2 = Find<QTimer>(*this, "Timer2");
     tmrBanner = Find<QTimer>(*this, "tmrBanner");
     RxTrayIcon = Find<QSystemTrayIcon>(*this, "RxTrayIcon");
-    PopupMenu = Find<QMenu>(*this, "PopupMenu");
     N2 = Find<QAction>(*this, "N2");
     N3 = Find<QAction>(*this, "N3");
     N1 = Find<QAction>(*this, "N1");
     ShowStatistic = Find<QAction>(*this, "ShowStatistic");
-    slash = Find<QAction>(*this, "slash");
     Exit = Find<QAction>(*this, "Exit");
     N1->setEnabled(false);  // until the update check is connected
 

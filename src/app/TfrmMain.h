@@ -25,11 +25,8 @@ class LanguageChoice;
 class QAction;
 class QCheckBox;
 class QComboBox;
-class QFrame;
 class QLabel;
 class QLineEdit;
-class QMenu;
-class QProgressBar;
 class QPushButton;
 class QSlider;
 class QSystemTrayIcon;
@@ -110,54 +107,6 @@ class TfrmMain final : public QWidget {
     TrafficMonitor& Monitor() { return *monitor_; }
     LanguageChoice& Language() { return *languageChoice_; }
 
-    // Controls and components, named as in the layout.
-    QLabel* Panel1;
-    QLabel* Panel3;
-    QLabel* Panel4;
-    QLabel* Panel5;
-    QLabel* Panel2;
-    QLabel* lblInetStat;
-    QLabel* lblLevelPerPeriod;
-    QLabel* lblAverageDiagram;
-    QLabel* lblLevelPerPeriodW;
-    QLabel* lblAverageDiagramW;
-    QLabel* lblLevel;
-    QLabel* imgDraw;
-    QLabel* Image1;
-    QLabel* Image2;
-    QLabel* pnlLanguage;
-    QLabel* stbar;
-    QFrame* Bevel1;
-    QComboBox* SearchText;
-    QPushButton* btnSearch;
-    QPushButton* btnd;
-    QLineEdit* edtConnectedSpeed;
-    QLineEdit* edtByteReadToday;
-    QLineEdit* edtByteWriteToday;
-    QLineEdit* edtByteReadTodayLastSessinon;
-    QLineEdit* edtByteWriteTodayLastSessinon;
-    QCheckBox* chkLine;
-    QSlider* trkVisible;
-    QToolButton* btnOtherLNG;
-    QToolButton* btnSelectLanguage;
-    QToolButton* btnSaveOptions;
-    QToolButton* SpeedButton1;
-    AdapterComboBox* selAdapter;
-    QProgressBar* ProgressBar2;
-    QTimer* tmrRefresh;
-    QTimer* tmrDraw;
-    QTimer* Timer1;
-    QTimer* Timer2;
-    QTimer* tmrBanner;
-    QSystemTrayIcon* RxTrayIcon;
-    QMenu* PopupMenu;
-    QAction* N2;
-    QAction* N3;
-    QAction* N1;
-    QAction* ShowStatistic;
-    QAction* slash;
-    QAction* Exit;
-
   signals:
     // The window closed for good (the close flag was set, or there is no tray to live
     // in): the program ends.
@@ -193,6 +142,45 @@ class TfrmMain final : public QWidget {
     void Guarded(const std::function<void()>& handler);
     void ReportError(const QString& text);
     QWidget* MessageOwner();
+
+    // The controls and components the handlers act on, found by name in the window built
+    // from the FormLayout and FormComponents tables. Others (tests, language files)
+    // address them by object name too.
+    QLabel* lblInetStat;
+    QLabel* lblLevelPerPeriod;
+    QLabel* lblAverageDiagram;
+    QLabel* lblLevelPerPeriodW;
+    QLabel* lblAverageDiagramW;
+    QLabel* lblLevel;
+    QLabel* imgDraw;
+    QLabel* Image1;
+    QLabel* Image2;
+    QComboBox* SearchText;
+    QPushButton* btnSearch;
+    QPushButton* btnd;
+    QLineEdit* edtConnectedSpeed;
+    QLineEdit* edtByteReadToday;
+    QLineEdit* edtByteWriteToday;
+    QLineEdit* edtByteReadTodayLastSessinon;
+    QLineEdit* edtByteWriteTodayLastSessinon;
+    QCheckBox* chkLine;
+    QSlider* trkVisible;
+    QToolButton* btnOtherLNG;
+    QToolButton* btnSelectLanguage;
+    QToolButton* btnSaveOptions;
+    QToolButton* SpeedButton1;
+    AdapterComboBox* selAdapter;
+    QTimer* tmrRefresh;
+    QTimer* tmrDraw;
+    QTimer* Timer1;
+    QTimer* Timer2;
+    QTimer* tmrBanner;
+    QSystemTrayIcon* RxTrayIcon;
+    QAction* N2;
+    QAction* N3;
+    QAction* N1;
+    QAction* ShowStatistic;
+    QAction* Exit;
 
     AppServices services_;
     OnlineHooks hooks_;

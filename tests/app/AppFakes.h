@@ -30,6 +30,14 @@ namespace apptest {
 // tests are done (before the exit handlers of Qt's own globals run).
 QApplication& EnsureApp();
 
+// A control or component of the window, by the object name language files address it by.
+template <class T>
+T* Child(const QObject& window, const char* name) {
+    T* found = window.findChild<T*>(QString::fromLatin1(name));
+    if (found == nullptr) throw std::logic_error(std::string("the window has no ") + name);
+    return found;
+}
+
 // An operational Ethernet interface with the given address and description.
 inline IfRow Row(std::initializer_list<std::uint8_t> address, std::string descr,
                  std::uint32_t ifIndex) {

@@ -97,6 +97,10 @@ class FormLayoutTest : public ::testing::Test {
     std::unique_ptr<TfrmMain> window = rig.MakeWindow();
 
     QWidget* W(const char* name) { return window->findChild<QWidget*>(name); }
+    template <class T>
+    T* Get(const char* name) {
+        return apptest::Child<T>(*window, name);
+    }
 };
 
 TEST_F(FormLayoutTest, EveryControlSitsWhereTheLayoutPutsIt) {
@@ -244,17 +248,17 @@ TEST_F(FormLayoutTest, InitialStatesOfTheControls) {
     ASSERT_NE(adapters, nullptr);
     EXPECT_FALSE(adapters->isEditable());
 
-    EXPECT_EQ(window->tmrRefresh->interval(), 1000);
-    EXPECT_EQ(window->tmrDraw->interval(), 1000);
-    EXPECT_EQ(window->Timer1->interval(), 60000);
-    EXPECT_EQ(window->Timer2->interval(), 3000);
-    EXPECT_EQ(window->tmrBanner->interval(), 600000);
+    EXPECT_EQ(Get<QTimer>("tmrRefresh")->interval(), 1000);
+    EXPECT_EQ(Get<QTimer>("tmrDraw")->interval(), 1000);
+    EXPECT_EQ(Get<QTimer>("Timer1")->interval(), 60000);
+    EXPECT_EQ(Get<QTimer>("Timer2")->interval(), 3000);
+    EXPECT_EQ(Get<QTimer>("tmrBanner")->interval(), 600000);
     // Off until the start-up sequence, except the two that count from creation.
-    EXPECT_FALSE(window->tmrRefresh->isActive());
-    EXPECT_FALSE(window->tmrDraw->isActive());
-    EXPECT_FALSE(window->Timer1->isActive());
-    EXPECT_TRUE(window->Timer2->isActive());
-    EXPECT_TRUE(window->tmrBanner->isActive());
+    EXPECT_FALSE(Get<QTimer>("tmrRefresh")->isActive());
+    EXPECT_FALSE(Get<QTimer>("tmrDraw")->isActive());
+    EXPECT_FALSE(Get<QTimer>("Timer1")->isActive());
+    EXPECT_TRUE(Get<QTimer>("Timer2")->isActive());
+    EXPECT_TRUE(Get<QTimer>("tmrBanner")->isActive());
 }
 
 TEST_F(FormLayoutTest, TabOrderRunsThroughTheFiveFocusableControls) {
@@ -355,18 +359,18 @@ TEST_F(FormLayoutTest, TheWindowOwnsItsSixtyTwoComponentsInCreationOrder) {
 }
 
 TEST_F(FormLayoutTest, TrayIconAndMenuAsDesigned) {
-    EXPECT_EQ(window->RxTrayIcon->objectName(), "RxTrayIcon");
-    EXPECT_EQ(window->RxTrayIcon->toolTip(), "Torvane");
-    EXPECT_EQ(window->RxTrayIcon->contextMenu(), window->PopupMenu);
-    EXPECT_TRUE(window->RxTrayIcon->isVisible());  // a tray exists in this rig
+    auto* tray = Get<QSystemTrayIcon>("RxTrayIcon");
+    EXPECT_EQ(tray->toolTip(), "Torvane");
+    EXPECT_EQ(tray->contextMenu(), Get<QMenu>("PopupMenu"));
+    EXPECT_TRUE(tray->isVisible());  // a tray exists in this rig
     QStringList captions;
-    for (QAction* a : window->PopupMenu->actions())
+    for (QAction* a : Get<QMenu>("PopupMenu")->actions())
         captions << a->text();
     EXPECT_EQ(captions, QStringList({"Visit programm homepage", "Visit company homepage",
                                      "Update programm", "Show Statistic", "-", "Exit"}));
-    EXPECT_TRUE(window->slash->isSeparator());
-    EXPECT_EQ(window->ShowStatistic->toolTip(), "Show Statistic");
-    EXPECT_EQ(window->Exit->toolTip(), "Exit");
+    EXPECT_TRUE(Get<QAction>("slash")->isSeparator());
+    EXPECT_EQ(Get<QAction>("ShowStatistic")->toolTip(), "Show Statistic");
+    EXPECT_EQ(Get<QAction>("Exit")->toolTip(), "Exit");
 }
 
 }  // namespace

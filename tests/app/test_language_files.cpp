@@ -171,7 +171,7 @@ class LanguageFiles : public ::testing::Test {
     }
     void Pick(const fs::path& file) {
         dialog_->answer = QString::fromStdString(file.string());
-        window_->btnSelectLanguage->click();
+        apptest::Child<QToolButton>(*window_, "btnSelectLanguage")->click();
     }
 
     fs::path dir_, previous_;
@@ -247,19 +247,21 @@ TEST_F(LanguageFiles, RunningWindowSwitchesToRussianAndBack) {
     fs::copy_file(kResources / "english.lng", dir_ / "english.lng");
 
     Pick(dir_ / "russian.lng");
-    EXPECT_EQ(window_->pnlLanguage->text(), "Русский");
-    EXPECT_EQ(window_->btnSelectLanguage->text(), "Сменить язык");
-    EXPECT_EQ(window_->btnSelectLanguage->toolTip(), "Выбрать файл языка");
-    EXPECT_EQ(window_->N2->text(), "Открыть сайт программы");
-    EXPECT_EQ(window_->ShowStatistic->toolTip(), "Показать статистику");
-    EXPECT_EQ(window_->Exit->text(), "Выход");
+    EXPECT_EQ(apptest::Child<QLabel>(*window_, "pnlLanguage")->text(), "Русский");
+    EXPECT_EQ(apptest::Child<QToolButton>(*window_, "btnSelectLanguage")->text(), "Сменить язык");
+    EXPECT_EQ(apptest::Child<QToolButton>(*window_, "btnSelectLanguage")->toolTip(),
+              "Выбрать файл языка");
+    EXPECT_EQ(apptest::Child<QAction>(*window_, "N2")->text(), "Открыть сайт программы");
+    EXPECT_EQ(apptest::Child<QAction>(*window_, "ShowStatistic")->toolTip(), "Показать статистику");
+    EXPECT_EQ(apptest::Child<QAction>(*window_, "Exit")->text(), "Выход");
     EXPECT_EQ(window_->windowTitle(), caption);  // a second start still finds this copy
-    EXPECT_FALSE(window_->btnSaveOptions->isHidden());
+    EXPECT_FALSE(apptest::Child<QToolButton>(*window_, "btnSaveOptions")->isHidden());
 
     // Back to English: every text as the English file has it, the caption untouched.
     Pick(dir_ / "english.lng");
-    EXPECT_EQ(window_->pnlLanguage->text(), "English");
-    EXPECT_EQ(window_->btnSelectLanguage->toolTip(), QString::fromUtf8("Сhoose a language file"));
+    EXPECT_EQ(apptest::Child<QLabel>(*window_, "pnlLanguage")->text(), "English");
+    EXPECT_EQ(apptest::Child<QToolButton>(*window_, "btnSelectLanguage")->toolTip(),
+              QString::fromUtf8("Сhoose a language file"));
     std::string now = SaveNow("now.lng");
     const std::string captionLine = "frmMain.Caption:=" + caption.toStdString() + "\r\n";
     ASSERT_NE(now.find(captionLine), std::string::npos);
@@ -272,15 +274,15 @@ TEST_F(LanguageFiles, SavedRussianChoiceIsAppliedAtTheNextStart) {
     window_->FormCreate();
     fs::copy_file(kResources / "russian.lng", dir_ / "russian.lng");
     Pick(dir_ / "russian.lng");
-    window_->btnSaveOptions->click();
-    EXPECT_TRUE(window_->btnSaveOptions->isHidden());
+    apptest::Child<QToolButton>(*window_, "btnSaveOptions")->click();
+    EXPECT_TRUE(apptest::Child<QToolButton>(*window_, "btnSaveOptions")->isHidden());
     EXPECT_EQ(ReadBytes(dir_ / "language.cfg"), (dir_ / "russian.lng").string() + "\r\n");
 
     window_.reset();
     window_ = MakeWindow();
     window_->FormCreate();
     EXPECT_EQ(window_->findChild<QLabel*>("Label1")->text(), "Скорость соединения");
-    EXPECT_EQ(window_->pnlLanguage->text(), "Русский");
+    EXPECT_EQ(apptest::Child<QLabel>(*window_, "pnlLanguage")->text(), "Русский");
     EXPECT_TRUE(window_->windowTitle().startsWith("Torvane v"));
-    EXPECT_TRUE(window_->btnSaveOptions->isHidden());
+    EXPECT_TRUE(apptest::Child<QToolButton>(*window_, "btnSaveOptions")->isHidden());
 }

@@ -58,21 +58,30 @@ class MainWindowTest : public ::testing::Test {
         return *window;
     }
 
+    AdapterComboBox* Adapters() const {
+        return apptest::Child<AdapterComboBox>(*window, "selAdapter");
+    }
+    QComboBox* Search() const { return apptest::Child<QComboBox>(*window, "SearchText"); }
+    template <class T>
+    T* Child(const char* name) const {
+        return apptest::Child<T>(*window, name);
+    }
+
     QStringList AdapterItems() const {
         QStringList items;
-        for (int i = 0; i < window->selAdapter->count(); ++i)
-            items << window->selAdapter->itemText(i);
+        for (int i = 0; i < Adapters()->count(); ++i)
+            items << Adapters()->itemText(i);
         return items;
     }
 
     // A pick in the open list, as the user's mouse makes it.
     void Pick(const QString& item) {
-        window->selAdapter->showPopup();
-        window->selAdapter->hidePopup();
-        const int index = window->selAdapter->findText(item);
+        Adapters()->showPopup();
+        Adapters()->hidePopup();
+        const int index = Adapters()->findText(item);
         ASSERT_GE(index, 0);
-        window->selAdapter->setCurrentIndex(index);
-        emit window->selAdapter->activated(index);
+        Adapters()->setCurrentIndex(index);
+        emit Adapters()->activated(index);
     }
 };
 
@@ -80,28 +89,26 @@ TEST_F(MainWindowTest, StartUpLeavesAHiddenWindowWithRunningTimersAndTheVersione
     Start();
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(window->windowTitle(), kCaption);
-    for (QTimer* t :
-         {window->tmrDraw, window->tmrRefresh, window->Timer1, window->Timer2, window->tmrBanner}) {
-        EXPECT_TRUE(t->isActive()) << t->objectName().toStdString();
-    }
+    for (const char* timer : {"tmrDraw", "tmrRefresh", "Timer1", "Timer2", "tmrBanner"})
+        EXPECT_TRUE(Child<QTimer>(timer)->isActive()) << timer;
     // One sampling and one diagram tick ran: the fields and the status are written.
-    EXPECT_EQ(window->edtConnectedSpeed->text(), "0");
-    EXPECT_EQ(window->lblInetStat->text(), "Offline");
-    EXPECT_EQ(window->RxTrayIcon->toolTip(), "Pellmor ( OFFline )");
+    EXPECT_EQ(Child<QLineEdit>("edtConnectedSpeed")->text(), "0");
+    EXPECT_EQ(Child<QLabel>("lblInetStat")->text(), "Offline");
+    EXPECT_EQ(Child<QSystemTrayIcon>("RxTrayIcon")->toolTip(), "Pellmor ( OFFline )");
     // The diagram is cleared to the button face.
-    const QImage diagram = window->imgDraw->pixmap().toImage();
+    const QImage diagram = Child<QLabel>("imgDraw")->pixmap().toImage();
     ASSERT_EQ(diagram.size(), QSize(342, 39));
     EXPECT_EQ(diagram.pixelColor(0, 0), window->palette().color(QPalette::Button));
     EXPECT_EQ(diagram.pixelColor(341, 38), window->palette().color(QPalette::Button));
     // The list is filled, sorted without regard to case, and nothing is chosen.
     EXPECT_EQ(AdapterItems(), QStringList({kWireless, kFast}));
-    EXPECT_EQ(window->selAdapter->currentIndex(), -1);
+    EXPECT_EQ(Adapters()->currentIndex(), -1);
     EXPECT_TRUE(rig.messages.shown.empty());  // no remembered adapter: no prompt
     EXPECT_EQ(ToNumber(window->bannerState()), 0);
     EXPECT_EQ(window->bannerLoc(), std::string("http%3A//catalogue.example.com/"));
     EXPECT_GE(window->bannerNoCache(), 0);
     EXPECT_LE(window->bannerNoCache(), 99999);
-    EXPECT_TRUE(window->Image2->isHidden());
+    EXPECT_TRUE(Child<QLabel>("Image2")->isHidden());
     EXPECT_TRUE(QFile::exists(rig.File("search.csv")));  // created empty
 }
 
@@ -114,21 +121,21 @@ TEST_F(MainWindowTest, AnErrorInAStartUpStepIsShownOnceAndSkipsTheRest) {
     EXPECT_EQ(rig.messages.shown[0].icon, QMessageBox::Critical);
     // Steps before it ran ...
     EXPECT_EQ(window->windowTitle(), kCaption);
-    EXPECT_EQ(window->pnlLanguage->text(), "English");
-    EXPECT_EQ(window->edtByteReadToday->text(), "0");  // the fields are still written
+    EXPECT_EQ(Child<QLabel>("pnlLanguage")->text(), "English");
+    EXPECT_EQ(Child<QLineEdit>("edtByteReadToday")->text(), "0");  // the fields are still written
     // ... the ones after it did not: no timers switched on, no list, no adapter.
-    EXPECT_FALSE(window->tmrRefresh->isActive());
-    EXPECT_FALSE(window->tmrDraw->isActive());
-    EXPECT_FALSE(window->Timer1->isActive());
-    EXPECT_EQ(window->selAdapter->count(), 0);
+    EXPECT_FALSE(Child<QTimer>("tmrRefresh")->isActive());
+    EXPECT_FALSE(Child<QTimer>("tmrDraw")->isActive());
+    EXPECT_FALSE(Child<QTimer>("Timer1")->isActive());
+    EXPECT_EQ(Adapters()->count(), 0);
     EXPECT_TRUE(window->Monitor().SelectedAdapter().empty());
-    EXPECT_EQ(window->lblInetStat->text(), "Offline");  // the design text: no diagram tick
+    EXPECT_EQ(Child<QLabel>("lblInetStat")->text(), "Offline");  // the design text: no diagram tick
 }
 
 TEST_F(MainWindowTest, RememberedAdapterIsRestoredIgnoringCaseOrPromptedWhenGone) {
     rig.settings.values["adapter"] = kFast.toUpper();
     Start();
-    EXPECT_EQ(window->selAdapter->currentText(), kFast);
+    EXPECT_EQ(Adapters()->currentText(), kFast);
     EXPECT_EQ(window->Monitor().SelectedAdapter(), "00-0C-29-AB-01-FF");
     EXPECT_TRUE(rig.messages.shown.empty());
     EXPECT_EQ(rig.settings.values["adapter"], kFast);  // the choice is written again
@@ -138,7 +145,7 @@ TEST_F(MainWindowTest, RememberedAdapterIsRestoredIgnoringCaseOrPromptedWhenGone
     other.settings.values["adapter"] = "Fast Ethernet Adapter v2 [00-0C-29-AB-01-FF]";
     auto second = other.MakeWindow();
     second->FormCreate();
-    EXPECT_EQ(second->selAdapter->currentIndex(), -1);
+    EXPECT_EQ(apptest::Child<AdapterComboBox>(*second, "selAdapter")->currentIndex(), -1);
     EXPECT_TRUE(second->Monitor().SelectedAdapter().empty());
     ASSERT_EQ(other.messages.shown.size(), 1u);
     EXPECT_EQ(other.messages.shown[0].text, kPrompt);
@@ -148,17 +155,17 @@ TEST_F(MainWindowTest, RememberedAdapterIsRestoredIgnoringCaseOrPromptedWhenGone
 TEST_F(MainWindowTest, PickingAnAdapterChoosesItAndAFailedWriteReachesTheUser) {
     Start();
     window->Timer2Timer();  // the update due test switches Timer1 off; a choice brings it back
-    ASSERT_FALSE(window->Timer1->isActive());
+    ASSERT_FALSE(Child<QTimer>("Timer1")->isActive());
     Pick(kWireless);
     EXPECT_EQ(window->Monitor().SelectedAdapter(), "02-00-00-00-00-07");
     EXPECT_EQ(rig.settings.values["adapter"], kWireless);
-    EXPECT_TRUE(window->tmrRefresh->isActive());
-    EXPECT_TRUE(window->Timer1->isActive());
+    EXPECT_TRUE(Child<QTimer>("tmrRefresh")->isActive());
+    EXPECT_TRUE(Child<QTimer>("Timer1")->isActive());
 
     // The adapter went away after the list was built: the prompt, nothing selected.
     rig.table.rows->pop_back();
-    window->selAdapter->setCurrentIndex(window->selAdapter->findText(kWireless));
-    emit window->selAdapter->activated(window->selAdapter->currentIndex());
+    Adapters()->setCurrentIndex(Adapters()->findText(kWireless));
+    emit Adapters()->activated(Adapters()->currentIndex());
     ASSERT_EQ(rig.messages.shown.size(), 1u);
     EXPECT_EQ(rig.messages.shown[0].text, kPrompt);
     EXPECT_TRUE(window->Monitor().SelectedAdapter().empty());
@@ -174,11 +181,11 @@ TEST_F(MainWindowTest, OpeningTheListRebuildsItButKeepsTheChoiceWithoutAChange) 
     Start();
     const int writes = rig.settings.writes;
     rig.table.rows->push_back(Row({0x0A, 1, 2, 3, 4, 5}, "Backup NIC", 9));
-    QSignalSpy activated(window->selAdapter, &QComboBox::activated);
-    window->selAdapter->showPopup();
-    window->selAdapter->hidePopup();
+    QSignalSpy activated(Adapters(), &QComboBox::activated);
+    Adapters()->showPopup();
+    Adapters()->hidePopup();
     EXPECT_EQ(AdapterItems(), QStringList({kWireless, "Backup NIC [0A-01-02-03-04-05]", kFast}));
-    EXPECT_EQ(window->selAdapter->currentText(), kFast);
+    EXPECT_EQ(Adapters()->currentText(), kFast);
     EXPECT_EQ(activated.count(), 0);
     EXPECT_EQ(rig.settings.writes, writes);  // no choice was made
     EXPECT_EQ(window->Monitor().SelectedAdapter(), "00-0C-29-AB-01-FF");
@@ -189,30 +196,30 @@ TEST_F(MainWindowTest, TheAdapterListCannotBeChangedFromTheKeyboardOrTheWheel) {
     Start();
     window->ShowFromTray();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    window->selAdapter->setFocus();
+    Adapters()->setFocus();
     const int writes = rig.settings.writes;
     for (Qt::Key key : {Qt::Key_Up, Qt::Key_Down, Qt::Key_Home, Qt::Key_End, Qt::Key_A, Qt::Key_F1,
                         Qt::Key_Space}) {
-        QTest::keyClick(window->selAdapter, key);
+        QTest::keyClick(Adapters(), key);
     }
-    QTest::keyClick(window->selAdapter, Qt::Key_Down, Qt::AltModifier);
-    QWheelEvent wheel(QPointF(5, 5), window->selAdapter->mapToGlobal(QPointF(5, 5)), QPoint(),
+    QTest::keyClick(Adapters(), Qt::Key_Down, Qt::AltModifier);
+    QWheelEvent wheel(QPointF(5, 5), Adapters()->mapToGlobal(QPointF(5, 5)), QPoint(),
                       QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(window->selAdapter, &wheel);
-    EXPECT_EQ(window->selAdapter->currentText(), kFast);
+    QApplication::sendEvent(Adapters(), &wheel);
+    EXPECT_EQ(Adapters()->currentText(), kFast);
     EXPECT_EQ(rig.settings.writes, writes);
     EXPECT_TRUE(rig.opener.opened.empty());  // F1 does nothing here
-    EXPECT_FALSE(window->selAdapter->view()->isVisible());
+    EXPECT_FALSE(Adapters()->view()->isVisible());
 }
 
 TEST_F(MainWindowTest, F1OpensTheHelpPageOnceInTheListedControlsAndKeysGoOn) {
     Start();
     window->ShowFromTray();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    QWidget* edit = window->SearchText->lineEdit();
-    for (QWidget* control :
-         {edit, static_cast<QWidget*>(window->btnSearch), static_cast<QWidget*>(window->chkLine),
-          static_cast<QWidget*>(window->trkVisible)}) {
+    QWidget* edit = Search()->lineEdit();
+    for (QWidget* control : {edit, static_cast<QWidget*>(Child<QPushButton>("btnSearch")),
+                             static_cast<QWidget*>(Child<QCheckBox>("chkLine")),
+                             static_cast<QWidget*>(Child<QSlider>("trkVisible"))}) {
         rig.opener.opened.clear();
         control->setFocus();
         QTest::keyClick(control, Qt::Key_F1);
@@ -229,10 +236,10 @@ TEST_F(MainWindowTest, F1OpensTheHelpPageOnceInTheListedControlsAndKeysGoOn) {
     // Keys are not swallowed: typing still reaches the controls.
     edit->setFocus();
     QTest::keyClicks(edit, "abc");
-    EXPECT_EQ(window->SearchText->currentText(), "abc");
-    window->trkVisible->setFocus();
-    QTest::keyClick(window->trkVisible, Qt::Key_Left);
-    EXPECT_EQ(window->trkVisible->value(), 254);
+    EXPECT_EQ(Search()->currentText(), "abc");
+    Child<QSlider>("trkVisible")->setFocus();
+    QTest::keyClick(Child<QSlider>("trkVisible"), Qt::Key_Left);
+    EXPECT_EQ(Child<QSlider>("trkVisible")->value(), 254);
 }
 
 TEST_F(MainWindowTest, EnterInTheSearchBoxSearchesAndRecordsTheQuery) {
@@ -242,32 +249,32 @@ TEST_F(MainWindowTest, EnterInTheSearchBoxSearchesAndRecordsTheQuery) {
         history.write("07.12.2026;weather\r\n06.12.2026;a;b\r\n");
     }
     Start();
-    ASSERT_EQ(window->SearchText->count(), 2);
-    EXPECT_EQ(window->SearchText->itemText(0), "a;b");
-    EXPECT_EQ(window->SearchText->itemText(1), "weather");
-    EXPECT_EQ(window->SearchText->currentText(), "");
+    ASSERT_EQ(Search()->count(), 2);
+    EXPECT_EQ(Search()->itemText(0), "a;b");
+    EXPECT_EQ(Search()->itemText(1), "weather");
+    EXPECT_EQ(Search()->currentText(), "");
 
     window->ShowFromTray();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    QWidget* edit = window->SearchText->lineEdit();
+    QWidget* edit = Search()->lineEdit();
     edit->setFocus();
     QTest::keyClicks(edit, "abc");
     QTest::keyClick(edit, Qt::Key_Return);
     const std::string page =
         std::string(build_config::kSearchUrl) + "/rsearch?text=%61%62%63&from=prgTVR";
     EXPECT_EQ(rig.opener.opened, std::vector<std::string>{page});
-    EXPECT_EQ(window->SearchText->count(), 3);
-    EXPECT_EQ(window->SearchText->currentText(), "abc");  // the box keeps its text
+    EXPECT_EQ(Search()->count(), 3);
+    EXPECT_EQ(Search()->currentText(), "abc");  // the box keeps its text
     QFile history(rig.File("search.csv"));
     ASSERT_TRUE(history.open(QIODevice::ReadOnly));
     EXPECT_TRUE(history.readAll().endsWith(";abc\r\n"));
 
     // Known queries, in any letter case, open the page but are not recorded again.
     rig.opener.opened.clear();
-    window->SearchText->setEditText("WEATHER");
-    window->btnSearch->click();
+    Search()->setEditText("WEATHER");
+    Child<QPushButton>("btnSearch")->click();
     EXPECT_EQ(rig.opener.opened.size(), 1u);
-    EXPECT_EQ(window->SearchText->count(), 3);
+    EXPECT_EQ(Search()->count(), 3);
 }
 
 TEST_F(MainWindowTest, ClosingHidesWhileExitEndsTheProgram) {
@@ -278,7 +285,7 @@ TEST_F(MainWindowTest, ClosingHidesWhileExitEndsTheProgram) {
     EXPECT_FALSE(window->close());  // the caption button, Alt+F4
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(ends.count(), 0);
-    EXPECT_TRUE(window->tmrRefresh->isActive());  // work goes on in the tray
+    EXPECT_TRUE(Child<QTimer>("tmrRefresh")->isActive());  // work goes on in the tray
 
     window->ShowFromTray();
     window->showMinimized();
@@ -286,7 +293,7 @@ TEST_F(MainWindowTest, ClosingHidesWhileExitEndsTheProgram) {
     EXPECT_FALSE(window->isMinimized());
     EXPECT_EQ(ends.count(), 0);
 
-    emit window->Exit->triggered();
+    emit Child<QAction>("Exit")->triggered();
     EXPECT_TRUE(window->CloseFlag());
     EXPECT_EQ(ends.count(), 1);
 }
@@ -295,7 +302,7 @@ TEST_F(MainWindowTest, WithoutATrayClosingTheWindowEndsTheProgram) {
     rig.trayAvailable = false;
     Start();
     EXPECT_FALSE(window->TrayPresent());
-    EXPECT_FALSE(window->RxTrayIcon->isVisible());
+    EXPECT_FALSE(Child<QSystemTrayIcon>("RxTrayIcon")->isVisible());
     QSignalSpy ends(window.get(), &TfrmMain::programEnds);
     window->ShowFromTray();
     EXPECT_TRUE(window->close());
@@ -308,7 +315,7 @@ TEST_F(MainWindowTest, ATrayThatAppearsLaterTakesTheWindowIn) {
     window->ShowFromTray();
     rig.trayAvailable = true;
     QTRY_VERIFY_WITH_TIMEOUT(window->TrayPresent(), 5000);
-    EXPECT_TRUE(window->RxTrayIcon->isVisible());
+    EXPECT_TRUE(Child<QSystemTrayIcon>("RxTrayIcon")->isVisible());
     QSignalSpy ends(window.get(), &TfrmMain::programEnds);
     EXPECT_FALSE(window->close());
     EXPECT_FALSE(window->isVisible());
@@ -320,7 +327,7 @@ TEST_F(MainWindowTest, TrayActivationTogglesUnlessABannerRequestIsUnderWay) {
     Start();
     window->SetOnlineHooks({.bannerFetch = [&] { ++fetches; }});
     const auto activate = [this](QSystemTrayIcon::ActivationReason reason) {
-        emit window->RxTrayIcon->activated(reason);
+        emit Child<QSystemTrayIcon>("RxTrayIcon")->activated(reason);
     };
 
     window->SetBannerState(BannerState::Loading);
@@ -331,8 +338,8 @@ TEST_F(MainWindowTest, TrayActivationTogglesUnlessABannerRequestIsUnderWay) {
     window->SetBannerState(BannerState::Idle);
     activate(QSystemTrayIcon::Trigger);
     EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(fetches, 1);                     // showing asks for a new banner
-    EXPECT_TRUE(window->Image2->isVisible());  // none came: the built-in picture
+    EXPECT_EQ(fetches, 1);                              // showing asks for a new banner
+    EXPECT_TRUE(Child<QLabel>("Image2")->isVisible());  // none came: the built-in picture
 
     // A double-click reports a click first; the pair toggles once.
     activate(QSystemTrayIcon::Trigger);
@@ -352,7 +359,7 @@ TEST_F(MainWindowTest, TrayActivationTogglesUnlessABannerRequestIsUnderWay) {
     activate(QSystemTrayIcon::Trigger);
     EXPECT_TRUE(window->isVisible());
     const int before = fetches;
-    emit window->ShowStatistic->triggered();
+    emit Child<QAction>("ShowStatistic")->triggered();
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(fetches, before + 1);
 }
@@ -360,14 +367,14 @@ TEST_F(MainWindowTest, TrayActivationTogglesUnlessABannerRequestIsUnderWay) {
 TEST_F(MainWindowTest, TheTrayPictureAndTooltipAreSentOnlyWhenTheyChange) {
     Start();
     EXPECT_EQ(window->TrayImage(), 0);
-    const qint64 idle = window->RxTrayIcon->icon().cacheKey();
+    const qint64 idle = Child<QSystemTrayIcon>("RxTrayIcon")->icon().cacheKey();
     window->SetTrayImage(0);
-    EXPECT_EQ(window->RxTrayIcon->icon().cacheKey(), idle);
+    EXPECT_EQ(Child<QSystemTrayIcon>("RxTrayIcon")->icon().cacheKey(), idle);
     window->SetTrayImage(1);
-    const qint64 receiving = window->RxTrayIcon->icon().cacheKey();
+    const qint64 receiving = Child<QSystemTrayIcon>("RxTrayIcon")->icon().cacheKey();
     EXPECT_NE(receiving, idle);
     window->SetTrayImage(1);
-    EXPECT_EQ(window->RxTrayIcon->icon().cacheKey(), receiving);
+    EXPECT_EQ(Child<QSystemTrayIcon>("RxTrayIcon")->icon().cacheKey(), receiving);
     EXPECT_EQ(window->TrayImage(), 1);
     window->SetTrayImage(7);  // not a picture of the list
     EXPECT_EQ(window->TrayImage(), 1);
@@ -376,9 +383,9 @@ TEST_F(MainWindowTest, TheTrayPictureAndTooltipAreSentOnlyWhenTheyChange) {
 TEST_F(MainWindowTest, TransparencyFollowsTheTrackBarAndSizeChangesAreRefused) {
     Start();
     EXPECT_DOUBLE_EQ(window->windowOpacity(), 1.0);
-    window->trkVisible->setValue(1);
+    Child<QSlider>("trkVisible")->setValue(1);
     EXPECT_NEAR(window->windowOpacity(), 1.0 / 255, 0.002);
-    window->trkVisible->setValue(128);
+    Child<QSlider>("trkVisible")->setValue(128);
     EXPECT_NEAR(window->windowOpacity(), 128.0 / 255, 0.002);
 
     EXPECT_TRUE(window->FormCanResize(469, 308));
@@ -422,16 +429,16 @@ TEST_F(MainWindowTest, ALanguageFileCaptionHidesTheWindowFromALaterStart) {
     }
     Start();
     EXPECT_EQ(window->windowTitle(), "Torvane Pro");  // applied after the versioned caption
-    EXPECT_EQ(window->pnlLanguage->text(), "Pro");
+    EXPECT_EQ(Child<QLabel>("pnlLanguage")->text(), "Pro");
     EXPECT_FALSE(window->ShowIfIdentity("TfrmMain", kCaption));
     EXPECT_FALSE(window->isVisible());
 }
 
 TEST_F(MainWindowTest, MenuAndBannerEntriesOpenTheirPages) {
     Start();
-    EXPECT_FALSE(window->N1->isEnabled());  // no update check connected
-    emit window->N2->triggered();
-    emit window->N3->triggered();
+    EXPECT_FALSE(Child<QAction>("N1")->isEnabled());  // no update check connected
+    emit Child<QAction>("N2")->triggered();
+    emit Child<QAction>("N3")->triggered();
     EXPECT_EQ(rig.opener.opened,
               (std::vector<std::string>{std::string(build_config::kProgramUrl) + "/?updateTVR",
                                         std::string(build_config::kMakerUrl) + "/?updateTVR"}));
@@ -439,19 +446,19 @@ TEST_F(MainWindowTest, MenuAndBannerEntriesOpenTheirPages) {
     int updates = 0, fetches = 0;
     window->SetOnlineHooks(
         {.updateOperation = [&] { ++updates; }, .bannerFetch = [&] { ++fetches; }});
-    EXPECT_TRUE(window->N1->isEnabled());
-    emit window->N1->triggered();
+    EXPECT_TRUE(Child<QAction>("N1")->isEnabled());
+    emit Child<QAction>("N1")->triggered();
     EXPECT_EQ(updates, 1);
 
     rig.opener.opened.clear();
     window->ShowFromTray();
-    window->Image2->show();
-    QTest::mouseClick(window->Image2, Qt::LeftButton);
+    Child<QLabel>("Image2")->show();
+    QTest::mouseClick(Child<QLabel>("Image2"), Qt::LeftButton);
     EXPECT_EQ(ToNumber(window->bannerState()), 1212);
     EXPECT_EQ(rig.opener.opened,
               std::vector<std::string>{std::string(build_config::kCatalogueUrl) + "/?fromtvr"});
     EXPECT_EQ(fetches, 1);
-    window->SpeedButton1->click();
+    Child<QToolButton>("SpeedButton1")->click();
     EXPECT_EQ(fetches, 2);
 }
 
@@ -460,9 +467,9 @@ TEST_F(MainWindowTest, TheOnceOnlyUpdateTickStopsItsTimersEvenWhenItFails) {
     window->SetOnlineHooks(
         {.updateDueTest = [] { throw std::runtime_error("Invalid data type for 'chkdate'"); }});
     EXPECT_THROW(window->Timer2Timer(), std::runtime_error);
-    EXPECT_FALSE(window->Timer2->isActive());
-    EXPECT_FALSE(window->Timer1->isActive());
-    EXPECT_TRUE(window->tmrRefresh->isActive());
+    EXPECT_FALSE(Child<QTimer>("Timer2")->isActive());
+    EXPECT_FALSE(Child<QTimer>("Timer1")->isActive());
+    EXPECT_TRUE(Child<QTimer>("tmrRefresh")->isActive());
 }
 
 TEST_F(MainWindowTest, ARepeatingFaultShowsOneBoxAtATime) {
@@ -475,9 +482,9 @@ TEST_F(MainWindowTest, ARepeatingFaultShowsOneBoxAtATime) {
         QTest::qWait(60);
         --open;
     };
-    window->tmrRefresh->start(5);
+    Child<QTimer>("tmrRefresh")->start(5);
     QTest::qWait(200);
-    window->tmrRefresh->stop();
+    Child<QTimer>("tmrRefresh")->stop();
     EXPECT_GE(rig.messages.shown.size(), 1u);
     EXPECT_EQ(mostOpen, 1);
     EXPECT_EQ(rig.messages.shown[0].text, "interface table exploded");
