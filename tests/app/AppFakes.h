@@ -8,6 +8,7 @@
 #include "FakeSettings.h"
 #include "RecordingOpener.h"
 #include "app/AppServices.h"
+#include "app/LanguageChoice.h"
 #include "app/TfrmMain.h"
 
 #include <QApplication>
@@ -58,6 +59,18 @@ class Messages final : public UserMessages {
               QMessageBox::Icon icon) override {
         shown.push_back({text, caption, icon});
         if (whileOpen) whileOpen();
+    }
+};
+
+// The language file dialog: answers what the test set, and keeps the folders it was
+// opened in.
+class ScriptedDialog final : public LanguageFileDialog {
+  public:
+    std::optional<QString> answer;
+    std::vector<QString> folders;
+    std::optional<QString> Choose(const QString& folder) override {
+        folders.push_back(folder);
+        return answer;
     }
 };
 

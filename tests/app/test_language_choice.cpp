@@ -45,16 +45,6 @@ QApplication& App() {
 using testfiles::ReadBytes;
 using testfiles::WriteBytes;
 
-class ScriptedDialog final : public LanguageFileDialog {
-  public:
-    std::optional<QString> Choose(const QString& folder) override {
-        folders.push_back(folder);
-        return answer;
-    }
-    std::optional<QString> answer;
-    std::vector<QString> folders;
-};
-
 // A window with some of frmMain's controls, built as the real one builds them.
 struct MiniWindow {
     MiniWindow() {
@@ -135,8 +125,9 @@ class LanguageChoiceTest : public ::testing::Test {
         fs::current_path(previous_);
         fs::remove_all(dir_);
     }
-    std::unique_ptr<LanguageChoice> MakeChoice(MiniWindow& w, ScriptedDialog** dialog = nullptr) {
-        auto scripted = std::make_unique<ScriptedDialog>();
+    std::unique_ptr<LanguageChoice> MakeChoice(MiniWindow& w,
+                                               apptest::ScriptedDialog** dialog = nullptr) {
+        auto scripted = std::make_unique<apptest::ScriptedDialog>();
         if (dialog) *dialog = scripted.get();
         return std::make_unique<LanguageChoice>(w.window, opener_, "http://www.example.com",
                                                 programFolder_.string() + "/", std::move(scripted));
@@ -309,7 +300,7 @@ TEST_F(LanguageChoiceTest, StartAppliesTheRememberedFileAndShowsItsLanguage) {
 
 TEST_F(LanguageChoiceTest, PickingSavingAndRestarting) {
     MiniWindow w;
-    ScriptedDialog* dialog = nullptr;
+    apptest::ScriptedDialog* dialog = nullptr;
     auto choice = MakeChoice(w, &dialog);
     choice->FormCreateLanguage();
 

@@ -120,12 +120,6 @@ std::vector<std::string> ExpectedKeys() {
     return keys;
 }
 
-class ScriptedDialog final : public LanguageFileDialog {
-  public:
-    std::optional<QString> Choose(const QString&) override { return answer; }
-    std::optional<QString> answer;
-};
-
 class LanguageFiles : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -154,7 +148,7 @@ class LanguageFiles : public ::testing::Test {
             .trayAvailable = [] { return false; },
             .languageDialog =
                 [this](QWidget&) {
-                    auto dialog = std::make_unique<ScriptedDialog>();
+                    auto dialog = std::make_unique<apptest::ScriptedDialog>();
                     dialog_ = dialog.get();
                     return dialog;
                 },
@@ -180,7 +174,7 @@ class LanguageFiles : public ::testing::Test {
     FakeClock clock_;
     RecordingOpener browser_;
     apptest::Messages messages_;
-    ScriptedDialog* dialog_ = nullptr;
+    apptest::ScriptedDialog* dialog_ = nullptr;
     std::unique_ptr<TfrmMain> window_;
 };
 
