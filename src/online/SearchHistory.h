@@ -60,9 +60,15 @@ class SearchHistory {
     // the reader, so they are written as spaces.
     static std::string HistoryLine(std::string_view date, std::string_view query);
 
-  private:
-    // < 0, 0, > 0 like a collation; equal means equal without regard to letter case.
+    // The list's one order, by which it is sorted and searched: < 0, 0, > 0 like a
+    // collation; equal means equal without regard to letter case.
     int Compare(const QString& a, const QString& b) const;
+
+  private:
+    // The collation key of the case-folded text: Compare() is the order of these keys.
+    QCollatorSortKey KeyOf(const QString& text) const;
+    // The first of keys_ that is not before `key`.
+    std::vector<QCollatorSortKey>::const_iterator FirstNotBefore(const QCollatorSortKey& key) const;
 
     std::string path_;
     const Clock& clock_;
@@ -70,4 +76,5 @@ class SearchHistory {
     int codePage_;
     QCollator collator_;
     std::vector<QString> entries_;
+    std::vector<QCollatorSortKey> keys_;  // KeyOf() of each entry, in the same order
 };

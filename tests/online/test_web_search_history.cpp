@@ -186,3 +186,37 @@ TEST(SearchHistoryBadFiles, VeryLongLinesAndManyLines) {
     EXPECT_EQ(entries.back(), "q99999");
     EXPECT_FALSE(h.history.Record(QStringLiteral("Q123456")));
 }
+
+TEST(SearchHistoryOrder, WhatTheListHoldsIsFoundInEveryLocale) {
+    // Texts where the collator's keys and its direct comparison disagree: the list must be
+    // searched in the order it was sorted in, or a query already there is recorded again.
+    struct Case {
+        QLocale locale;
+        std::string file;  // UTF-8 lines, read as such in any locale
+        std::vector<QString> present;
+    };
+    const Case cases[] = {
+        {QLocale::c(),
+         "d;\xEF\xBC\x81\r\nd;\xF0\x9F\x98\x80\r\nd;z\r\n",
+         {QString(QChar(0xFF01)), QString::fromUcs4(U"\U0001F600"), "Z"}},
+        // Soft hyphen and NUL are ignorable: their keys equal the empty text's.
+        {QLocale(QLocale::English, QLocale::UnitedStates),
+         "d;\xC2\xAD\r\nd;\r\nd;\xC2\xAD\xC3\xA9t\xC3\xA9\r\n",
+         {QString(), QString(QChar(0xAD)), QString(QChar(0)), QString::fromUtf8("ÉTÉ")}},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        FixedClock clock;
+        WriteFile(HistoryPath(dir), c.file);
+        SearchHistory history(Folder(dir), clock, c.locale, 1252);
+        history.Load();
+        for (const QString& text : c.present) {
+            EXPECT_TRUE(history.Contains(text)) << c.locale.name().toStdString();
+            EXPECT_FALSE(history.Record(text)) << c.locale.name().toStdString();
+        }
+        EXPECT_EQ(ReadFile(HistoryPath(dir)), c.file);
+        const auto& entries = history.Entries();
+        for (std::size_t i = 1; i < entries.size(); ++i)
+            EXPECT_LE(history.Compare(entries[i - 1], entries[i]), 0);
+    }
+}
