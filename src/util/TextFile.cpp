@@ -27,6 +27,20 @@ bool WriteFully(int fd, std::string_view bytes) {
     return true;
 }
 
+// Opens the file only when it is a regular one (-1 otherwise). Opening without blocking
+// keeps a pipe or a device of that name from holding the window until someone is at its
+// other end; for a regular file the flag changes nothing.
+int OpenRegular(const std::string& path, int flags) {
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 }  // namespace
 
 std::vector<std::string> SplitLines(std::string_view bytes) {
@@ -49,13 +63,8 @@ std::vector<std::string> SplitLines(std::string_view bytes) {
 }
 
 std::optional<std::string> ReadAll(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = OpenRegular(path, O_RDONLY);
     if (fd < 0) return std::nullopt;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        return std::nullopt;
-    }
     std::string content;
     char buffer[16384];
     for (;;) {
@@ -79,7 +88,7 @@ std::optional<std::vector<std::string>> ReadLines(const std::string& path) {
 }
 
 bool Append(const std::string& path, std::string_view bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    const int fd = OpenRegular(path, O_WRONLY | O_CREAT | O_APPEND);
     if (fd < 0) return false;
     // Other writers of the same file are kept out while the line is written; a file held
     // by someone else loses this line rather than interleaving with theirs.

@@ -3,7 +3,8 @@
 // Single-byte text files as the program keeps them (log, search history, language files):
 // lines written with CR LF; on reading a line ends at LF, a CR right before the LF belongs
 // to the line end, a CR anywhere else is dropped, and Ctrl+Z (26) ends the file.
-// No handle stays open between calls.
+// No handle stays open between calls. Only regular files are read or appended to: a pipe or
+// a device of the name counts as a file that cannot be opened.
 
 #include <optional>
 #include <string>

@@ -6,8 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <future>
 #include <random>
 
 using namespace search_test;
@@ -163,6 +168,29 @@ TEST(SearchHistoryBadFiles, GarbageAndNulBytesLoadWithoutHarm) {
 
     EXPECT_EQ(h.LoadFrom(std::string("d;a\0b\r\n\0\r\n", 10)),
               (std::vector<QString>{QString(QChar(0)), QString::fromLatin1("a\0b", 3)}));
+}
+
+TEST(SearchHistoryBadFiles, SpecialFileIsNeitherReadNorWritten) {
+    // A pipe named search.csv would keep the window from ever starting, or a search from
+    // ever ending, while nobody is at its other end.
+    History h;
+    ASSERT_EQ(::mkfifo(h.Path().c_str(), 0600), 0);
+    const auto finishesAlone = [&](auto work) {
+        auto done = std::async(std::launch::async, work);
+        const bool alone = done.wait_for(std::chrono::seconds(3)) == std::future_status::ready;
+        if (!alone) {  // free the stuck side: a partner comes and goes
+            const auto oldPipe = ::signal(SIGPIPE, SIG_IGN);
+            ::close(::open(h.Path().c_str(), O_RDWR | O_NONBLOCK));
+            done.wait();
+            ::signal(SIGPIPE, oldPipe);
+        }
+        return alone;
+    };
+    EXPECT_TRUE(finishesAlone([&] { h.history.Load(); }));
+    EXPECT_TRUE(h.history.Entries().empty());
+    std::optional<std::size_t> at;
+    EXPECT_TRUE(finishesAlone([&] { at = h.history.Record(QStringLiteral("listed")); }));
+    EXPECT_EQ(at, std::size_t{0});
 }
 
 TEST(SearchHistoryBadFiles, VeryLongLinesAndManyLines) {
