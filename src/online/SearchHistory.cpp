@@ -109,20 +109,20 @@ std::optional<std::size_t> SearchHistory::Record(const QString& query) {
     entries_.insert(entries_.begin() + index, query);
 
     const QString date = locale_.toString(clock_.Now().date(), QLocale::ShortFormat);
-    std::string line =
-        HistoryLine(codepage::ToAnsi(date, codePage_), codepage::ToAnsi(query, codePage_));
+    std::string line = HistoryLine(date, query, codePage_);
     if (EndsInsideLine(path_)) line.insert(0, textfile::kLineEnd);
     textfile::Append(path_, line);
     return static_cast<std::size_t>(index);
 }
 
-std::string SearchHistory::HistoryLine(std::string_view date, std::string_view query) {
-    std::string line;
-    line.reserve(date.size() + query.size() + 3);
-    line.append(date);
-    line.push_back(';');
-    for (char c : query)
-        line.push_back(c == '\r' || c == '\n' || c == '\x1A' ? ' ' : c);
+std::string SearchHistory::HistoryLine(const QString& date, const QString& query, int codePage) {
+    // One line, one encoding: the page, or UTF-8 where the page lacks a character, which
+    // the reading tells apart line by line.
+    std::string line = codepage::ToFileText(date + QLatin1Char(';') + query, codePage);
+    // These are single bytes in both encodings and never part of a UTF-8 sequence.
+    std::replace_if(
+        line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n' || c == '\x1A'; },
+        ' ');
     line.append(textfile::kLineEnd);
     return line;
 }
