@@ -1,12 +1,15 @@
 #include "util/TextFile.h"
 
+#include <QByteArray>
+#include <QFile>
+#include <QSaveFile>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 
 namespace textfile {
 
@@ -99,15 +102,20 @@ bool Append(const std::string& path, std::string_view bytes) {
 }
 
 bool WriteReplacing(const std::string& path, std::string_view bytes) {
-    const std::string temp = path + ".tmp";
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    bool ok = WriteFully(fd, bytes);
-    ok = (::fsync(fd) == 0) && ok;
-    ok = (::close(fd) == 0) && ok;
-    if (ok && std::rename(temp.c_str(), path.c_str()) == 0) return true;
-    ::unlink(temp.c_str());
-    return false;
+    // QSaveFile writes a temporary file of a name of its own beside the target and renames
+    // it over the target once it is whole; a symbolic link keeps pointing at its target,
+    // which is what gets replaced. Where the folder takes no new file but the file itself
+    // is writable, it is written in place: the user's choice is saved, if not all or
+    // nothing.
+    QSaveFile file(QFile::decodeName(QByteArray(path.data(), std::ssize(path))));
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    if (file.write(bytes.data(), std::ssize(bytes)) != std::ssize(bytes)) {
+        file.cancelWriting();
+        file.commit();  // discards the temporary file
+        return false;
+    }
+    return file.commit();
 }
 
 }  // namespace textfile

@@ -30,8 +30,10 @@ std::optional<std::vector<std::string>> ReadLines(const std::string& path);
 // locked or fully written.
 bool Append(const std::string& path, std::string_view bytes);
 
-// Replaces the file with the bytes (written to a temporary file, then renamed over it, so a
-// failed write never leaves a half file). False on any failure.
+// Replaces the file with the bytes: written to a temporary file of a unique name, then
+// renamed over it, so a failed write never leaves a half file. A symbolic link stays a link
+// and its target is replaced. In a folder that takes no new file, a writable file is
+// written in place instead. False on any failure.
 bool WriteReplacing(const std::string& path, std::string_view bytes);
 
 }  // namespace textfile
