@@ -25,7 +25,7 @@ TrafficSampler::Increments TrafficSampler::GetTraffic(TrafficState& state,
     // Unreadable table: every reading, the link speed too, stays as it was.
     if (!rows) return {};
     const auto row = std::find_if(rows->begin(), rows->end(),
-                                  [&](const IfRow& r) { return AddressText(r) == selectedMac; });
+                                  [&](IfRow& r) { return IsSelectedRow(table_, r, selectedMac); });
     if (row == rows->end()) {
         // The adapter is gone (unplugged, removed) or none is selected: offline from now
         // on, the last readings stay on show.
