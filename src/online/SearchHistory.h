@@ -5,12 +5,12 @@
 // The list holds every query ever recorded, kept in alphabetical order without regard to
 // letter case by the locale's collation. The file only grows: one line "<short date>;<query>"
 // with CR LF per new query, in the ANSI code page, or in UTF-8 when the page lacks one of
-// its characters. At start the file fills the list again;
-// each line gives the text after its first ";" (further leading ";" dropped), or the whole
-// line when it has none. Each entry is read as UTF-8 when it is valid UTF-8 with non-ASCII
-// bytes (a file touched by today's editors), else in the ANSI code page, so files that mix
-// both still read right line by line. File errors are never reported: the list still works
-// for this run.
+// its characters. At start the file fills the list again; each line gives the text after
+// its first ";" (further leading ";" dropped), or the whole line when it has none. Each
+// entry is read as UTF-8 when it is valid UTF-8 with non-ASCII bytes (written so by the
+// program, or by today's editors), else in the ANSI code page, so files that mix both
+// still read right line by line. File errors are never reported: the list still works for
+// this run.
 
 #include <QCollator>
 #include <QLocale>
