@@ -186,9 +186,7 @@ void TMultiLanguage::SaveForm() {
                            const QString& key) { addLine(key + component.GetProperty(property)); });
     // Single-byte text in the page; a file with a character the page lacks goes out whole
     // in UTF-8 instead of losing it, which reading recognises.
-    std::string bytes = codepage::ToAnsi(text, codePage_);
-    if (codepage::FromAnsi(bytes, codePage_) != text) bytes = text.toStdString();
-    WriteFile(languageFile_, bytes);
+    WriteFile(languageFile_, codepage::ToFileText(text, codePage_));
 }
 
 void TMultiLanguage::LoadForm() {
@@ -210,11 +208,10 @@ void TMultiLanguage::LoadForm() {
 
 void TMultiLanguage::StatusSave() {
     if (languageFile_.size() > kMaxStoredFileNameLength) return;
-    std::string line = codepage::ToAnsi(languageFile_, codePage_);
     // A folder name the page cannot spell is kept in UTF-8 rather than lost; reading tells
     // the two apart.
-    if (codepage::FromAnsi(line, codePage_) != languageFile_) line = languageFile_.toStdString();
-    line += textfile::kLineEnd;
+    std::string line = codepage::ToFileText(languageFile_, codePage_);
+    line.append(textfile::kLineEnd);
     WriteFile(statusFile_, line);
 }
 

@@ -37,21 +37,34 @@ SearchHistory::SearchHistory(const std::string& programFolder, const Clock& cloc
       codePage_(codePage),
       collator_(locale) {}
 
+QCollatorSortKey SearchHistory::KeyOf(const QString& text) const {
+    // Folding first makes the collation ignore letter case with any collation back end.
+    return collator_.sortKey(text.toCaseFolded());
+}
+
 int SearchHistory::Compare(const QString& a, const QString& b) const {
-    // Folding both sides first makes the collation ignore letter case with any collation
-    // back end, and keeps the order and the duplicate test one and the same relation.
-    return collator_.compare(a.toCaseFolded(), b.toCaseFolded());
+    return KeyOf(a).compare(KeyOf(b));
+}
+
+std::vector<QCollatorSortKey>::const_iterator SearchHistory::FirstNotBefore(
+    const QCollatorSortKey& key) const {
+    // The list is ordered by these keys and searched by them alone: the collator's direct
+    // comparison can disagree with its keys (ignorable characters, the C locale's code
+    // units against code points), and a search in another order misses what is there.
+    return std::lower_bound(
+        keys_.begin(), keys_.end(), key,
+        [](const QCollatorSortKey& a, const QCollatorSortKey& b) { return a.compare(b) < 0; });
 }
 
 bool SearchHistory::Contains(const QString& text) const {
-    const auto it = std::lower_bound(
-        entries_.begin(), entries_.end(), text,
-        [this](const QString& entry, const QString& t) { return Compare(entry, t) < 0; });
-    return it != entries_.end() && Compare(*it, text) == 0;
+    const QCollatorSortKey key = KeyOf(text);
+    const auto it = FirstNotBefore(key);
+    return it != keys_.end() && it->compare(key) == 0;
 }
 
 void SearchHistory::Load() {
     entries_.clear();
+    keys_.clear();
     if (!FileExistsAny(path_)) {
         textfile::Append(path_, {});  // An empty file, made without truncating a racing one.
         return;
@@ -73,40 +86,43 @@ void SearchHistory::Load() {
     std::vector<QCollatorSortKey> keys;
     keys.reserve(loaded.size());
     for (const QString& entry : loaded)
-        keys.push_back(collator_.sortKey(entry.toCaseFolded()));
+        keys.push_back(KeyOf(entry));
     std::vector<std::size_t> order(loaded.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
     std::stable_sort(order.begin(), order.end(), [&keys](std::size_t a, std::size_t b) {
         return keys[a].compare(keys[b]) < 0;
     });
     entries_.reserve(loaded.size());
-    for (std::size_t i : order)
+    keys_.reserve(loaded.size());
+    for (std::size_t i : order) {
         entries_.push_back(std::move(loaded[i]));
+        keys_.push_back(std::move(keys[i]));
+    }
 }
 
 std::optional<std::size_t> SearchHistory::Record(const QString& query) {
-    if (Contains(query)) return std::nullopt;
-    const auto it = std::upper_bound(
-        entries_.begin(), entries_.end(), query,
-        [this](const QString& q, const QString& entry) { return Compare(q, entry) < 0; });
-    const auto index = static_cast<std::size_t>(it - entries_.begin());
-    entries_.insert(it, query);
+    QCollatorSortKey key = KeyOf(query);
+    const auto at = FirstNotBefore(key);
+    if (at != keys_.end() && at->compare(key) == 0) return std::nullopt;
+    const auto index = at - keys_.begin();
+    keys_.insert(at, std::move(key));
+    entries_.insert(entries_.begin() + index, query);
 
     const QString date = locale_.toString(clock_.Now().date(), QLocale::ShortFormat);
-    std::string line =
-        HistoryLine(codepage::ToAnsi(date, codePage_), codepage::ToAnsi(query, codePage_));
+    std::string line = HistoryLine(date, query, codePage_);
     if (EndsInsideLine(path_)) line.insert(0, textfile::kLineEnd);
     textfile::Append(path_, line);
-    return index;
+    return static_cast<std::size_t>(index);
 }
 
-std::string SearchHistory::HistoryLine(std::string_view date, std::string_view query) {
-    std::string line;
-    line.reserve(date.size() + query.size() + 3);
-    line.append(date);
-    line.push_back(';');
-    for (char c : query)
-        line.push_back(c == '\r' || c == '\n' || c == '\x1A' ? ' ' : c);
+std::string SearchHistory::HistoryLine(const QString& date, const QString& query, int codePage) {
+    // One line, one encoding: the page, or UTF-8 where the page lacks a character, which
+    // the reading tells apart line by line.
+    std::string line = codepage::ToFileText(date + QLatin1Char(';') + query, codePage);
+    // These are single bytes in both encodings and never part of a UTF-8 sequence.
+    std::replace_if(
+        line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n' || c == '\x1A'; },
+        ' ');
     line.append(textfile::kLineEnd);
     return line;
 }

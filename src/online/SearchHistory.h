@@ -4,12 +4,13 @@
 //
 // The list holds every query ever recorded, kept in alphabetical order without regard to
 // letter case by the locale's collation. The file only grows: one line "<short date>;<query>"
-// with CR LF per new query, in the ANSI code page. At start the file fills the list again;
-// each line gives the text after its first ";" (further leading ";" dropped), or the whole
-// line when it has none. Each entry is read as UTF-8 when it is valid UTF-8 with non-ASCII
-// bytes (a file touched by today's editors), else in the ANSI code page, so files that mix
-// both still read right line by line. File errors are never reported: the list still works
-// for this run.
+// with CR LF per new query, in the ANSI code page, or in UTF-8 when the page lacks one of
+// its characters. At start the file fills the list again; each line gives the text after
+// its first ";" (further leading ";" dropped), or the whole line when it has none. Each
+// entry is read as UTF-8 when it is valid UTF-8 with non-ASCII bytes (written so by the
+// program, or by today's editors), else in the ANSI code page, so files that mix both
+// still read right line by line. File errors are never reported: the list still works for
+// this run.
 
 #include <QCollator>
 #include <QLocale>
@@ -55,14 +56,21 @@ class SearchHistory {
     // "<folder>/search.csv".
     const std::string& Path() const { return path_; }
 
-    // The line written for a query recorded on the given date text, CR LF included.
-    // Line breaks and Ctrl+Z inside the query would split the record or end the file for
-    // the reader, so they are written as spaces.
-    static std::string HistoryLine(std::string_view date, std::string_view query);
+    // The line written for a query recorded on the given date text, CR LF included, in the
+    // page or, where the page lacks a character, in UTF-8. Line breaks and Ctrl+Z inside
+    // the query would split the record or end the file for the reader, so they are written
+    // as spaces.
+    static std::string HistoryLine(const QString& date, const QString& query, int codePage);
+
+    // The list's one order, by which it is sorted and searched: < 0, 0, > 0 like a
+    // collation; equal means equal without regard to letter case.
+    int Compare(const QString& a, const QString& b) const;
 
   private:
-    // < 0, 0, > 0 like a collation; equal means equal without regard to letter case.
-    int Compare(const QString& a, const QString& b) const;
+    // The collation key of the case-folded text: Compare() is the order of these keys.
+    QCollatorSortKey KeyOf(const QString& text) const;
+    // The first of keys_ that is not before `key`.
+    std::vector<QCollatorSortKey>::const_iterator FirstNotBefore(const QCollatorSortKey& key) const;
 
     std::string path_;
     const Clock& clock_;
@@ -70,4 +78,5 @@ class SearchHistory {
     int codePage_;
     QCollator collator_;
     std::vector<QString> entries_;
+    std::vector<QCollatorSortKey> keys_;  // KeyOf() of each entry, in the same order
 };

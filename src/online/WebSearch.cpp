@@ -41,8 +41,9 @@ WebSearch::Outcome WebSearch::Search(const QString& query) {
     outcome.insertedAt = history_.Record(query);
     // An empty query is remembered once but has no page to open.
     if (query.isEmpty()) return outcome;
+    // The same bytes as the history line: the page, or UTF-8 where it lacks a character.
     std::string address =
-        websearch::SearchAddress(baseAddress_, codepage::ToAnsi(query, codePage_));
+        websearch::SearchAddress(baseAddress_, codepage::ToFileText(query, codePage_));
     opener_.Open(address);
     outcome.openedAddress = std::move(address);
     return outcome;

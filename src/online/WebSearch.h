@@ -2,8 +2,8 @@
 
 // The web-search box: a query is recorded in the history when it is new, then its results
 // page is opened in the default browser. The address carries the query in the ANSI code
-// page with every byte percent-encoded, so nothing the user types can reach the address
-// other than as query text.
+// page (UTF-8 when the page lacks one of its characters) with every byte percent-encoded, so
+// nothing the user types can reach the address other than as query text.
 
 #include "online/SearchHistory.h"
 #include "util/CodePage.h"

@@ -35,6 +35,10 @@ struct IfRow {
     std::string name;
     std::uint64_t inOctets64 = 0;
     std::uint64_t outOctets64 = 0;
+    // False where the system counts this interface's bytes in 32 bits only (the full
+    // counters then wrap at 2^32 too): a counter that goes down has wrapped rather than
+    // started again.
+    bool counters64 = true;
 };
 
 class InterfaceTable {

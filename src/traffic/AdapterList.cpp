@@ -58,6 +58,36 @@ bool ShownTextHasAddress(const QString& shownText, const std::string& address) {
                               Qt::CaseSensitive);
 }
 
+bool HasOwnAddress(const IfRow& row) {
+    const std::size_t length = std::min<std::size_t>(row.dwPhysAddrLen, row.bPhysAddr.size());
+    return std::any_of(row.bPhysAddr.begin(), row.bPhysAddr.begin() + length,
+                       [](std::uint8_t b) { return b != 0; });
+}
+
+std::optional<std::string> ShownTextSelects(InterfaceTable& table, IfRow& row,
+                                            const QString& shownText) {
+    if (HasOwnAddress(row)) {
+        std::string address = AddressText(row);
+        if (!ShownTextHasAddress(shownText, address)) return std::nullopt;
+        return address;
+    }
+    // A substring test would let "tun1" pick "xtun1" as well: the whole item it must be.
+    table.Describe(row);
+    std::string item = AdapterItemText(row);
+    if (codepage::FromAnsi(item) != shownText) return std::nullopt;
+    return item;
+}
+
+bool IsSelectedRow(InterfaceTable& table, IfRow& row, const std::string& selectedMac) {
+    if (HasOwnAddress(row)) return AddressText(row) == selectedMac;
+    if (row.dwType == kIfTypeLoopback) return false;
+    // Only an item text that ends in this row's address can be this row's: the others need
+    // no description on every tick.
+    if (!selectedMac.ends_with(" [" + AddressText(row) + "]")) return false;
+    table.Describe(row);
+    return AdapterItemText(row) == selectedMac;
+}
+
 QString FindRememberedItem(const QStringList& items, const QString& remembered) {
     for (const QString& item : items) {
         if (item.compare(remembered, Qt::CaseInsensitive) == 0) return item;

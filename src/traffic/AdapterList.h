@@ -1,13 +1,15 @@
 #pragma once
 
-// The adapter list: which interfaces are offered, how they are named, and the address text
-// by which the selected one is found again on every tick.
+// The adapter list: which interfaces are offered, how they are named, and the text
+// (SelectedMac) by which the selected one is found again on every tick: its address text,
+// or for an interface without a hardware address of its own its whole item text.
 
 #include "platform/InterfaceTable.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <string>
 
 // Upper-case hexadecimal bytes of the hardware address joined by "-"; a row without an
@@ -31,6 +33,22 @@ QStringList ReadAdapterItems(InterfaceTable& table);
 
 // True when the address text occurs anywhere in the text the list shows (case-sensitive).
 bool ShownTextHasAddress(const QString& shownText, const std::string& address);
+
+// False for rows whose address tells them from nothing: tunnels (ppp, tun, WireGuard) have
+// none and loopback's is all zeros, so all of them read "00-00-00-00-00-00".
+bool HasOwnAddress(const IfRow& row);
+
+// selAdapterChange's test of one listable row against the text the list shows: a row with
+// an address of its own is chosen when its address text occurs anywhere in the shown text;
+// one without must be the shown item itself (its description begins with the interface
+// name, unique and the same from run to run, so a remembered item finds it again). Gives
+// what SelectedMac becomes, or nothing. Describes the row when it needs the description.
+std::optional<std::string> ShownTextSelects(InterfaceTable& table, IfRow& row,
+                                            const QString& shownText);
+
+// GetTraffic's test: the row is the one SelectedMac names. Rows of any type and status
+// count, but loopback never does. Describes the row only when it may be the one.
+bool IsSelectedRow(InterfaceTable& table, IfRow& row, const std::string& selectedMac);
 
 // The first of the items whose whole text equals the remembered one ignoring letter case,
 // or the empty text when none does.

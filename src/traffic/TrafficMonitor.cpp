@@ -39,15 +39,15 @@ QStringList TrafficMonitor::FillAdapterList() {
 AdapterChoice TrafficMonitor::ChooseAdapter(const QString& shownText) {
     AdapterChoice choice;
     SelectedMac.clear();
-    // Every listable row whose address the shown text contains is taken in turn, so the
-    // last of them in table order wins. An unreadable table selects nothing; there is no
-    // system library to load first, so no choice ends before the prompt.
-    if (const auto rows = table_.Read()) {
-        for (const IfRow& row : *rows) {
+    // Every listable row the shown text selects is taken in turn, so the last of them in
+    // table order wins. An unreadable table selects nothing; there is no system library to
+    // load first, so no choice ends before the prompt.
+    if (auto rows = table_.Read()) {
+        for (IfRow& row : *rows) {
             if (!IsListable(row)) continue;
-            const std::string address = AddressText(row);
-            if (!ShownTextHasAddress(shownText, address)) continue;
-            SelectedMac = address;
+            std::optional<std::string> selected = ShownTextSelects(table_, row, shownText);
+            if (!selected) continue;
+            SelectedMac = std::move(*selected);
             try {
                 settings_.WriteString(kAdapterSetting, shownText);
             } catch (const SettingsError& e) {

@@ -105,5 +105,7 @@ class TrafficMonitor {
     TrafficSampler sampler_;
     SpeedDiagram diagram_;
     TrafficState state_;
-    std::string SelectedMac;  // address text of the selected adapter, empty when none
+    // The address text of the selected adapter, empty when none; for an interface without
+    // a hardware address of its own (a tunnel), its whole item text.
+    std::string SelectedMac;
 };

@@ -3,6 +3,7 @@
 #include "traffic/AdapterList.h"
 
 #include <algorithm>
+#include <limits>
 
 void TrafficSampler::Tick(TrafficState& state, const std::string& selectedMac,
                           const ConnectWriter& writeConnect) {
@@ -24,7 +25,7 @@ TrafficSampler::Increments TrafficSampler::GetTraffic(TrafficState& state,
     // Unreadable table: every reading, the link speed too, stays as it was.
     if (!rows) return {};
     const auto row = std::find_if(rows->begin(), rows->end(),
-                                  [&](const IfRow& r) { return AddressText(r) == selectedMac; });
+                                  [&](IfRow& r) { return IsSelectedRow(table_, r, selectedMac); });
     if (row == rows->end()) {
         // The adapter is gone (unplugged, removed) or none is selected: offline from now
         // on, the last readings stay on show.
@@ -43,11 +44,18 @@ TrafficSampler::Increments TrafficSampler::IncrementsOf(const IfRow& row, Traffi
     Increments added{state.CurRead - state.PrevRead, state.CurWrite - state.PrevWrite};
     // A counter that started again from zero (another interface behind the same address, or
     // the same one reset) would add almost 4 GiB that never went over the wire: what it
-    // shows now is all that is known to have passed since.
+    // shows now is all that is known to have passed since. Where the system counts in 32
+    // bits only, a counter of the same interface that goes down from a reading within 32
+    // bits has wrapped instead, and the difference stands.
     if (origin_) {
         const bool sameInterface = row.ifIndex == origin_->ifIndex;
-        const bool readRestarted = !sameInterface || row.inOctets64 < origin_->inOctets64;
-        const bool writeRestarted = !sameInterface || row.outOctets64 < origin_->outOctets64;
+        const auto restarted = [&](std::uint64_t now, std::uint64_t before) {
+            if (!sameInterface) return true;
+            if (now >= before) return false;
+            return row.counters64 || before > std::numeric_limits<std::uint32_t>::max();
+        };
+        const bool readRestarted = restarted(row.inOctets64, origin_->inOctets64);
+        const bool writeRestarted = restarted(row.outOctets64, origin_->outOctets64);
         if (readRestarted) added.read = state.CurRead;
         if (writeRestarted) added.write = state.CurWrite;
         if (readRestarted || writeRestarted) ++state.CounterRestarts;

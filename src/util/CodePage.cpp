@@ -164,4 +164,10 @@ QString FromFileText(std::string_view bytes, int codePage) {
     return FromAnsi(bytes, codePage);
 }
 
+std::string ToFileText(const QString& text, int codePage) {
+    std::string bytes = ToAnsi(text, codePage);
+    if (FromAnsi(bytes, codePage) == text && !LooksLikeUtf8(bytes)) return bytes;
+    return text.toStdString();
+}
+
 }  // namespace codepage

@@ -2,7 +2,7 @@
 
 // The single-byte ANSI code page of the user's locale, in which the program keeps its texts
 // and writes its files: 1251 for Cyrillic languages, 1250 for Central European ones, 1252
-// by default. Characters the page lacks become '?'.
+// by default. Characters the page lacks become '?' in ToAnsi; ToFileText keeps them.
 
 #include <QLocale>
 #include <QString>
@@ -30,5 +30,10 @@ QString FromFileText(std::string_view bytes, int codePage = AnsiCodePage());
 
 // True when the bytes are well-formed UTF-8 and at least one of them is not ASCII.
 bool LooksLikeUtf8(std::string_view bytes);
+
+// Text as the program writes it to a file or an address: in the given page when the page
+// has every character of it, otherwise (and when the page's bytes would pass for UTF-8) in
+// UTF-8, so that nothing is lost and FromFileText reads it back as it was.
+std::string ToFileText(const QString& text, int codePage = AnsiCodePage());
 
 }  // namespace codepage

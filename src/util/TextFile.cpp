@@ -1,12 +1,15 @@
 #include "util/TextFile.h"
 
+#include <QByteArray>
+#include <QFile>
+#include <QSaveFile>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 
 namespace textfile {
 
@@ -25,6 +28,20 @@ bool WriteFully(int fd, std::string_view bytes) {
         bytes.remove_prefix(static_cast<size_t>(n));
     }
     return true;
+}
+
+// Opens the file only when it is a regular one (-1 otherwise). Opening without blocking
+// keeps a pipe or a device of that name from holding the window until someone is at its
+// other end; for a regular file the flag changes nothing.
+int OpenRegular(const std::string& path, int flags) {
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 }  // namespace
@@ -49,13 +66,8 @@ std::vector<std::string> SplitLines(std::string_view bytes) {
 }
 
 std::optional<std::string> ReadAll(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = OpenRegular(path, O_RDONLY);
     if (fd < 0) return std::nullopt;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        return std::nullopt;
-    }
     std::string content;
     char buffer[16384];
     for (;;) {
@@ -79,7 +91,7 @@ std::optional<std::vector<std::string>> ReadLines(const std::string& path) {
 }
 
 bool Append(const std::string& path, std::string_view bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    const int fd = OpenRegular(path, O_WRONLY | O_CREAT | O_APPEND);
     if (fd < 0) return false;
     // Other writers of the same file are kept out while the line is written; a file held
     // by someone else loses this line rather than interleaving with theirs.
@@ -90,15 +102,20 @@ bool Append(const std::string& path, std::string_view bytes) {
 }
 
 bool WriteReplacing(const std::string& path, std::string_view bytes) {
-    const std::string temp = path + ".tmp";
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    bool ok = WriteFully(fd, bytes);
-    ok = (::fsync(fd) == 0) && ok;
-    ok = (::close(fd) == 0) && ok;
-    if (ok && std::rename(temp.c_str(), path.c_str()) == 0) return true;
-    ::unlink(temp.c_str());
-    return false;
+    // QSaveFile writes a temporary file of a name of its own beside the target and renames
+    // it over the target once it is whole; a symbolic link keeps pointing at its target,
+    // which is what gets replaced. Where the folder takes no new file but the file itself
+    // is writable, it is written in place: the user's choice is saved, if not all or
+    // nothing.
+    QSaveFile file(QFile::decodeName(QByteArray(path.data(), std::ssize(path))));
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    if (file.write(bytes.data(), std::ssize(bytes)) != std::ssize(bytes)) {
+        file.cancelWriting();
+        file.commit();  // discards the temporary file
+        return false;
+    }
+    return file.commit();
 }
 
 }  // namespace textfile

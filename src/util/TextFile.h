@@ -3,7 +3,8 @@
 // Single-byte text files as the program keeps them (log, search history, language files):
 // lines written with CR LF; on reading a line ends at LF, a CR right before the LF belongs
 // to the line end, a CR anywhere else is dropped, and Ctrl+Z (26) ends the file.
-// No handle stays open between calls.
+// No handle stays open between calls. Only regular files are read or appended to: a pipe or
+// a device of the name counts as a file that cannot be opened.
 
 #include <optional>
 #include <string>
@@ -29,8 +30,10 @@ std::optional<std::vector<std::string>> ReadLines(const std::string& path);
 // locked or fully written.
 bool Append(const std::string& path, std::string_view bytes);
 
-// Replaces the file with the bytes (written to a temporary file, then renamed over it, so a
-// failed write never leaves a half file). False on any failure.
+// Replaces the file with the bytes: written to a temporary file of a unique name, then
+// renamed over it, so a failed write never leaves a half file. A symbolic link stays a link
+// and its target is replaced. In a folder that takes no new file, a writable file is
+// written in place instead. False on any failure.
 bool WriteReplacing(const std::string& path, std::string_view bytes);
 
 }  // namespace textfile

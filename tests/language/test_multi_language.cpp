@@ -9,7 +9,9 @@
 
 #include "TestFiles.h"
 
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -358,6 +360,64 @@ TEST_F(MultiLanguage, StatusFileKeepsFolderNamesThePageCannotSpell) {
     ml_.SetLanguageFile("x");
     ml_.StatusLoad();
     EXPECT_EQ(ml_.LanguageFile(), Q("/home/zoë/english.lng"));
+}
+
+TEST_F(MultiLanguage, StatusSaveKeepsWhatTheUserHasAroundTheFile) {
+    // An unrelated file with the name a fixed temporary file would take stays as it is.
+    const fs::path status = dir_ / "language.cfg";
+    ml_.SetStatusFile(QString::fromStdString(status.string()));
+    WriteBytes(dir_ / "language.cfg.tmp", "the user's own");
+    ml_.SetLanguageFile("russian.lng");
+    ml_.StatusSave();
+    EXPECT_EQ(ReadBytes(status), "russian.lng\r\n");
+    EXPECT_EQ(ReadBytes(dir_ / "language.cfg.tmp"), "the user's own");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2);
+
+    // A status file that is a link to one kept elsewhere stays a link; its target changes.
+    fs::create_directory(dir_ / "kept");
+    WriteBytes(dir_ / "kept" / "real.cfg", "old.lng\r\n");
+    fs::remove(status);
+    fs::create_symlink("kept/real.cfg", status);
+    ml_.StatusSave();
+    EXPECT_TRUE(fs::is_symlink(status));
+    EXPECT_EQ(ReadBytes(dir_ / "kept" / "real.cfg"), "russian.lng\r\n");
+}
+
+TEST_F(MultiLanguage, StatusSaveWritesInPlaceInAFolderWithoutWriteAccess) {
+    // Only the file is writable, as a shared program folder may be set up. Root ignores
+    // permissions, so then the save runs as another user, who owns the file only.
+    const fs::path locked = dir_ / "locked";
+    fs::create_directory(locked);
+    const fs::path status = locked / "language.cfg";
+    WriteBytes(status, "english.lng\r\n");
+    const bool root = ::geteuid() == 0;
+    constexpr uid_t kOther = 65534;
+    if (root) {
+        ASSERT_EQ(::chmod(dir_.c_str(), 0711), 0);
+        ASSERT_EQ(::chown(locked.c_str(), kOther, kOther), 0);
+        ASSERT_EQ(::chown(status.c_str(), kOther, kOther), 0);
+    }
+    ASSERT_EQ(::chmod(locked.c_str(), 0555), 0);
+    ml_.SetStatusFile(QString::fromStdString(status.string()));
+    ml_.SetLanguageFile("russian.lng");
+
+    if (!root) {
+        ml_.StatusSave();
+    } else {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(kOther) != 0 || ::setuid(kOther) != 0)
+                ::_exit(2);
+            ::_exit(::access(locked.c_str(), W_OK) == 0 ? 3 : (ml_.StatusSave(), 0));
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    ::chmod(locked.c_str(), 0755);
+    EXPECT_EQ(ReadBytes(status), "russian.lng\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(locked), fs::directory_iterator()), 1);
 }
 
 TEST_F(MultiLanguage, OverlongLanguageFileNameIsNeitherStoredNorTaken) {

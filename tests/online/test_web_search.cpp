@@ -24,11 +24,18 @@ std::string Address(const std::string& encoded) {
     return std::string(kBase) + "/rsearch?text=" + encoded + "&from=prgTVR";
 }
 
+QLocale Western() {
+    return QLocale(QLocale::English, QLocale::UnitedStates);
+}
+
 struct Box {
+    explicit Box(const QLocale& locale = Russian(), int page = kCyrillicPage)
+        : search(Folder(dir), kBase, opener, clock, locale, page) {}
+
     QTemporaryDir dir;
     FakeClock clock;
     RecordingOpener opener;
-    WebSearch search{Folder(dir), kBase, opener, clock, Russian(), kCyrillicPage};
+    WebSearch search;
 
     std::string File() const { return ReadBytes(HistoryPath(dir)); }
     std::vector<QString> Entries() const { return search.Entries(); }
@@ -101,6 +108,28 @@ TEST(WebSearchRecording, NewQueryJoinsTheListAndTheFileWithTheShortDate) {
     EXPECT_FALSE(again.insertedAt);
     EXPECT_EQ(box.opener.opened.size(), 2u);
     EXPECT_EQ(box.File(), "07.12.2026;\xCF\xEE\xE3\xEE\xE4\xE0\r\n");
+}
+
+TEST(WebSearchRecording, TextThePageLacksGoesOutInUtf8AndComesBack) {
+    Box box(Western(), 1252);
+    // Lines an earlier run wrote in the page, letters beyond ASCII included.
+    WriteBytes(HistoryPath(box.dir), "12/6/26;caf\xE9\r\n12/6/26;na\xEFve\r\n");
+    box.search.LoadHistory();
+    box.search.Search(QString::fromUtf8("Погода"));
+    box.search.Search(QString::fromUtf8("Ã©t"));  // its page bytes would read as UTF-8 "ét"
+    box.search.Search(QString::fromUtf8("crème"));
+    EXPECT_EQ(box.File(),
+              "12/6/26;caf\xE9\r\n12/6/26;na\xEFve\r\n"
+              "12/7/26;\xD0\x9F\xD0\xBE\xD0\xB3\xD0\xBE\xD0\xB4\xD0\xB0\r\n"
+              "12/7/26;\xC3\x83\xC2\xA9t\r\n"
+              "12/7/26;cr\xE8me\r\n");
+    EXPECT_EQ(box.opener.opened, (Strings{Address("%D0%9F%D0%BE%D0%B3%D0%BE%D0%B4%D0%B0"),
+                                          Address("%C3%83%C2%A9%74"), Address("%63%72%E8%6D%65")}));
+
+    // The next start reads every line right, whichever way it was written.
+    WebSearch again(Folder(box.dir), kBase, box.opener, box.clock, Western(), 1252);
+    again.LoadHistory();
+    EXPECT_EQ(Utf8(again.Entries()), (Strings{"Ã©t", "café", "crème", "naïve", "Погода"}));
 }
 
 TEST(WebSearchRecording, DateFollowsTheLocaleAndTheDayOfRecording) {

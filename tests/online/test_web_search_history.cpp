@@ -6,8 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <future>
 #include <random>
 
 using namespace search_test;
@@ -165,6 +170,29 @@ TEST(SearchHistoryBadFiles, GarbageAndNulBytesLoadWithoutHarm) {
               (std::vector<QString>{QString(QChar(0)), QString::fromLatin1("a\0b", 3)}));
 }
 
+TEST(SearchHistoryBadFiles, SpecialFileIsNeitherReadNorWritten) {
+    // A pipe named search.csv would keep the window from ever starting, or a search from
+    // ever ending, while nobody is at its other end.
+    History h;
+    ASSERT_EQ(::mkfifo(h.Path().c_str(), 0600), 0);
+    const auto finishesAlone = [&](auto work) {
+        auto done = std::async(std::launch::async, work);
+        const bool alone = done.wait_for(std::chrono::seconds(3)) == std::future_status::ready;
+        if (!alone) {  // free the stuck side: a partner comes and goes
+            const auto oldPipe = ::signal(SIGPIPE, SIG_IGN);
+            ::close(::open(h.Path().c_str(), O_RDWR | O_NONBLOCK));
+            done.wait();
+            ::signal(SIGPIPE, oldPipe);
+        }
+        return alone;
+    };
+    EXPECT_TRUE(finishesAlone([&] { h.history.Load(); }));
+    EXPECT_TRUE(h.history.Entries().empty());
+    std::optional<std::size_t> at;
+    EXPECT_TRUE(finishesAlone([&] { at = h.history.Record(QStringLiteral("listed")); }));
+    EXPECT_EQ(at, std::size_t{0});
+}
+
 TEST(SearchHistoryBadFiles, VeryLongLinesAndManyLines) {
     History h;
     // Megabytes in one line (no line end either) are left out; the box's longest text stays.
@@ -185,4 +213,38 @@ TEST(SearchHistoryBadFiles, VeryLongLinesAndManyLines) {
     EXPECT_EQ(entries.front(), "q0");
     EXPECT_EQ(entries.back(), "q99999");
     EXPECT_FALSE(h.history.Record(QStringLiteral("Q123456")));
+}
+
+TEST(SearchHistoryOrder, WhatTheListHoldsIsFoundInEveryLocale) {
+    // Texts where the collator's keys and its direct comparison disagree: the list must be
+    // searched in the order it was sorted in, or a query already there is recorded again.
+    struct Case {
+        QLocale locale;
+        std::string file;  // UTF-8 lines, read as such in any locale
+        std::vector<QString> present;
+    };
+    const Case cases[] = {
+        {QLocale::c(),
+         "d;\xEF\xBC\x81\r\nd;\xF0\x9F\x98\x80\r\nd;z\r\n",
+         {QString(QChar(0xFF01)), QString::fromUcs4(U"\U0001F600"), "Z"}},
+        // Soft hyphen and NUL are ignorable: their keys equal the empty text's.
+        {QLocale(QLocale::English, QLocale::UnitedStates),
+         "d;\xC2\xAD\r\nd;\r\nd;\xC2\xAD\xC3\xA9t\xC3\xA9\r\n",
+         {QString(), QString(QChar(0xAD)), QString(QChar(0)), QString::fromUtf8("ÉTÉ")}},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        FakeClock clock;
+        WriteBytes(HistoryPath(dir), c.file);
+        SearchHistory history(Folder(dir), clock, c.locale, 1252);
+        history.Load();
+        for (const QString& text : c.present) {
+            EXPECT_TRUE(history.Contains(text)) << c.locale.name().toStdString();
+            EXPECT_FALSE(history.Record(text)) << c.locale.name().toStdString();
+        }
+        EXPECT_EQ(ReadBytes(HistoryPath(dir)), c.file);
+        const auto& entries = history.Entries();
+        for (std::size_t i = 1; i < entries.size(); ++i)
+            EXPECT_LE(history.Compare(entries[i - 1], entries[i]), 0);
+    }
 }

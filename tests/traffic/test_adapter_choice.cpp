@@ -133,3 +133,34 @@ TEST_F(AdapterChoiceTest, StatusLinesOnlyWhileOnline) {
               "Connect     [07/12/2026 04:15:09] [4294967295] [r:0 w:0]\r\n"
               "Status      [07/12/2026 04:16:09] [4294967295] [r:4294962295 w:4294966695]\r\n");
 }
+
+TEST_F(AdapterChoiceTest, EachTunnelWithoutAddressIsMonitoredOnItsOwn) {
+    // Loopback comes first, as the kernel lists it; it and the tunnels have no address.
+    constexpr std::uint32_t kNoSpeed = 4294967295u;
+    table.rows = std::vector<IfRow>{
+        MakeRow({0, 0, 0, 0, 0, 0}, 1, 9000, 9000, kNoSpeed, "lo", kIfTypeLoopback),
+        RowA(2, 1, 1),
+        MakeRow({}, 5, 1000, 100, kNoSpeed, "tun0 (tun)", kIfTypePpp),
+        MakeRow({}, 6, 2000, 200, kNoSpeed, "wg0 (wireguard)", kIfTypePpp),
+    };
+    const QStringList items = monitor.FillAdapterList();
+    ASSERT_EQ(items, (QStringList{"Wired A [02-00-00-00-00-0A]", "tun0 (tun) [00-00-00-00-00-00]",
+                                  "wg0 (wireguard) [00-00-00-00-00-00]"}));
+    for (const auto& [item, read] : {std::pair{items[1], "1000"}, std::pair{items[2], "2000"}}) {
+        ASSERT_TRUE(Took(monitor.ChooseAdapter(item)));
+        EXPECT_EQ(monitor.RefreshTick().curRead, read);
+    }
+
+    // The next start finds the remembered tunnel by its item text.
+    TrafficMonitor next(table, settings, clock, logPath);
+    const auto shown = next.RememberedItem(next.FillAdapterList());
+    ASSERT_EQ(shown, items[2]);
+    ASSERT_TRUE(Took(next.ChooseAdapter(*shown)));
+    EXPECT_EQ(next.RefreshTick().curRead, "2000");
+
+    // With the tunnel gone, loopback is not taken for it.
+    table.rows->resize(2);
+    const TrafficFields gone = next.RefreshTick();
+    EXPECT_EQ(gone.linkSpeed, "0");
+    EXPECT_EQ(gone.curRead, "2000");
+}

@@ -1,5 +1,6 @@
 // The monitor's totals against the kernel's own counters: a veth pair in a private network
-// namespace carries a known number of raw frames while the real interface table is sampled.
+// namespace carries a known number of raw frames while the real interface table is sampled;
+// tunnels, which have no hardware address, are told apart from each other and from loopback.
 
 #include "PrivateNetns.h"
 #include "platform/SystemInterfaceTable.h"
@@ -15,9 +16,13 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <linux/if_packet.h>
+#include <linux/if_tun.h>
 #include <net/ethernet.h>
 #include <net/if.h>
+#include <netinet/in.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -107,13 +112,13 @@ bool SendFrames(const char* device, const std::array<std::uint8_t, 6>& from,
     return ok;
 }
 
-// Waits until the table shows the watched end operational (the kernel reports a new link's
+// Waits until the table shows the device operational (the kernel reports a new link's
 // state a little later than it comes up).
-bool WaitUntilOperational(InterfaceTable& table) {
+bool WaitUntilOperational(InterfaceTable& table, const std::string& name = "vw") {
     for (int i = 0; i < 100; ++i) {
         if (const auto rows = table.Read()) {
             for (const IfRow& row : *rows) {
-                if (row.name == "vw" && row.dwOperStatus != 0) return true;
+                if (row.name == name && row.dwOperStatus != 0) return true;
             }
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -121,15 +126,75 @@ bool WaitUntilOperational(InterfaceTable& table) {
     return false;
 }
 
-// Waits until the kernel has counted at least the given bytes on the watched end.
-std::optional<Counters> WaitForCounters(const Counters& atLeast) {
+// Waits until the kernel has counted at least the given bytes on the device.
+std::optional<Counters> WaitForCounters(const std::string& device, const Counters& atLeast) {
     std::optional<Counters> now;
     for (int i = 0; i < 100; ++i) {
-        now = KernelCounters("vw");
+        now = KernelCounters(device);
         if (now && now->rx >= atLeast.rx && now->tx >= atLeast.tx) return now;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return now;
+}
+
+// A tun device held open by this process, so that it carries traffic.
+class Tunnel {
+  public:
+    explicit Tunnel(const std::string& name) : name_(name) {
+        if (!PrivateNetns::Ip("tuntap add " + name + " mode tun")) return;
+        fd_ = open("/dev/net/tun", O_RDWR | O_CLOEXEC);
+        ifreq request{};
+        request.ifr_flags = IFF_TUN | IFF_NO_PI;
+        std::snprintf(request.ifr_name, sizeof request.ifr_name, "%s", name.c_str());
+        if (fd_ >= 0 && ioctl(fd_, TUNSETIFF, &request) != 0) {
+            close(fd_);
+            fd_ = -1;
+        }
+        if (fd_ >= 0 && !PrivateNetns::Ip("link set " + name + " up")) {
+            close(fd_);
+            fd_ = -1;
+        }
+    }
+    ~Tunnel() {
+        if (fd_ >= 0) close(fd_);
+    }
+    bool ok() const { return fd_ >= 0; }
+    const std::string& name() const { return name_; }
+
+    // Hands `count` IPv4 packets of `size` bytes to the kernel as arrived on the tunnel. The
+    // tunnel counts them as it takes them; the IP layer then drops them (no checksum).
+    bool Receive(int count, std::size_t size) {
+        std::vector<std::uint8_t> packet(size, 0);
+        packet[0] = 0x45;  // IPv4, a 20-byte header
+        packet[2] = static_cast<std::uint8_t>(size >> 8);
+        packet[3] = static_cast<std::uint8_t>(size);
+        for (int i = 0; i < count; ++i) {
+            if (write(fd_, packet.data(), size) != static_cast<ssize_t>(size)) return false;
+        }
+        return true;
+    }
+
+  private:
+    std::string name_;
+    int fd_ = -1;
+};
+
+// Sends datagrams over loopback, which counts them as received and sent.
+bool LoopbackTraffic(int count) {
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(9);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const char payload[300] = {};
+    bool ok = true;
+    for (int i = 0; ok && i < count; ++i) {
+        ok = sendto(fd, payload, sizeof payload, 0, reinterpret_cast<sockaddr*>(&to), sizeof to) ==
+             static_cast<ssize_t>(sizeof payload);
+    }
+    close(fd);
+    return ok;
 }
 
 class KernelTotals : public ::testing::Test {
@@ -157,7 +222,7 @@ class KernelTotals : public ::testing::Test {
         EXPECT_TRUE(SendFrames("vp", kPeer, kWatched, in, size));
         EXPECT_TRUE(SendFrames("vw", kWatched, kPeer, out, size));
         const auto after = WaitForCounters(
-            {before.rx + std::uint64_t(in) * size, before.tx + std::uint64_t(out) * size});
+            "vw", {before.rx + std::uint64_t(in) * size, before.tx + std::uint64_t(out) * size});
         EXPECT_TRUE(after);
         return after.value_or(Counters{});
     }
@@ -222,4 +287,47 @@ TEST_F(KernelTotals, TotalsEqualTheKernelsCountersAcrossReCreation) {
     EXPECT_EQ(Low32(t3.read - t2.read), Low32(k3.rx));
     EXPECT_EQ(Low32(t3.write - t2.write), Low32(k3.tx));
     EXPECT_EQ(monitor->State().CounterRestarts, 2u);
+}
+
+TEST_F(KernelTotals, EachTunnelShowsItsOwnTrafficAndIsFoundAgainAtTheNextStart) {
+    ASSERT_TRUE(PrivateNetns::Ip("link set lo up"));
+    Tunnel first("tvt0");
+    Tunnel second("tvt1");
+    if (!first.ok() || !second.ok()) GTEST_SKIP() << "cannot make tun devices";
+    ASSERT_TRUE(WaitUntilOperational(*table, "tvt0"));
+    ASSERT_TRUE(WaitUntilOperational(*table, "tvt1"));
+
+    // Picks the tunnel's item as the user would, or as a start restores it; then traffic on
+    // every device, of which only the tunnel's own may be counted.
+    const auto watch = [&](Tunnel& tunnel, bool restore) {
+        SCOPED_TRACE(tunnel.name());
+        monitor = std::make_unique<TrafficMonitor>(*table, settings, clock,
+                                                   dir.filePath("inet.stat").toStdString());
+        monitor->StartUp();
+        const QStringList items = monitor->FillAdapterList();
+        const auto item = std::find_if(items.begin(), items.end(), [&](const QString& i) {
+            return i.startsWith(QString::fromStdString(tunnel.name() + " "));
+        });
+        ASSERT_NE(item, items.end()) << items.join(", ").toStdString();
+        const QString shown = restore ? monitor->RememberedItem(items).value_or("") : *item;
+        ASSERT_EQ(shown, *item);
+        ASSERT_FALSE(monitor->ChooseAdapter(shown).askForAdapter);
+
+        const Counters before = KernelCounters(tunnel.name()).value();
+        const Totals t0 = Tick();
+        EXPECT_EQ(t0.read, Low32(before.rx));
+        ASSERT_TRUE(first.Receive(7, 100));
+        ASSERT_TRUE(second.Receive(3, 1000));
+        ASSERT_TRUE(LoopbackTraffic(20));
+        const std::uint64_t own = &tunnel == &first ? 700 : 3000;
+        const auto after = WaitForCounters(tunnel.name(), {before.rx + own, 0});
+        ASSERT_TRUE(after);
+        EXPECT_EQ(after->rx - before.rx, own);
+        EXPECT_EQ(Low32(Tick().read - t0.read), own);
+    };
+    watch(first, false);
+    watch(second, false);
+    // The next start with the last choice remembered: the same tunnel again.
+    table = MakeSystemInterfaceTable();
+    watch(second, true);
 }

@@ -59,6 +59,34 @@ TEST_F(Sampling, CounterWrapIsCountedExactly) {
     EXPECT_EQ(monitor.State().CounterRestarts, 0u);
 }
 
+TEST_F(Sampling, A32BitCounterThatGoesDownOnTheSameInterfaceHasWrapped) {
+    auto tick = [&] {
+        clock.now = clock.now.addSecs(1);
+        monitor.RefreshTick();
+        return monitor.DrawTick(true, Rgb(212, 208, 200));
+    };
+    IfRow row = RowA(2, 4294967000u, 4294966000u);
+    row.counters64 = false;
+    table.rows = std::vector<IfRow>{row};
+    SelectA();
+    tick();
+    SetCounters(table.At(0), 500, 704);
+    const DiagramTickResult wrapped = tick();
+    EXPECT_EQ(monitor.State().TotalRead, 500u);  // 4294967000 + 796, modulo 2^32
+    EXPECT_EQ(monitor.State().TotalWrite, 704u);
+    EXPECT_EQ(wrapped.newestReadRate, "796 B/s");
+    EXPECT_EQ(wrapped.newestWriteRate, "2000 B/s");
+    EXPECT_EQ(monitor.State().CounterRestarts, 0u);
+
+    // Another interface behind the address has started again, whatever its counters' width.
+    row = RowA(9, 100, 30);
+    row.counters64 = false;
+    table.rows = std::vector<IfRow>{row};
+    EXPECT_EQ(tick().newestReadRate, "0 B/s");
+    EXPECT_EQ(monitor.State().TotalRead, 600u);
+    EXPECT_EQ(monitor.State().CounterRestarts, 1u);
+}
+
 TEST_F(Sampling, TotalsGoOnFromZeroPast4294967295) {
     table.rows = std::vector<IfRow>{RowA(2, 4294967295u, 4294967290u)};
     SelectA();

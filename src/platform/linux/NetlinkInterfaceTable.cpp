@@ -10,10 +10,12 @@
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 #include <sys/socket.h>
+#include <sys/utsname.h>
 
 #include <QString>
 
 #include <array>
+#include <string_view>
 
 namespace {
 
@@ -23,6 +25,21 @@ constexpr int kReadAttempts = 3;
 
 // bDescr holds at most this many bytes (the Windows row's 256 with the closing NUL).
 constexpr std::size_t kMaxDescription = 255;
+
+// The kernel keeps its own byte counters in a machine word: 64 bits wide on a 64-bit kernel,
+// 32 bits on a 32-bit one, where they wrap at 2^32 even in the 64-bit statistics it sends.
+// (Drivers there that keep 64-bit counters of their own and reset them in place would then
+// be taken for a wrap, which is far rarer than a 32-bit counter wrapping.)
+bool KernelCountsIn64Bits() {
+    static const bool wide = [] {
+        utsname system{};
+        if (uname(&system) != 0) return true;
+        const std::string_view machine = system.machine;
+        return machine.find("64") != std::string_view::npos || machine == "alpha" ||
+               machine == "s390x";
+    }();
+    return wide;
+}
 
 nlmsghdr* LinkRequest(std::span<std::uint8_t> buffer, std::uint16_t flags, std::uint32_t ifIndex) {
     nlmsghdr* nlh = mnl_nlmsg_put_header(buffer.data());
@@ -73,6 +90,7 @@ bool NetlinkInterfaceTable::Dump(std::vector<IfRow>& rows, bool& tooMany) {
             return true;
         }
         if (Remember(*link).wireless) link->row.dwType = kIfTypeWireless;
+        if (!KernelCountsIn64Bits()) link->row.counters64 = false;
         rows.push_back(std::move(link->row));
         return true;
     });
