@@ -14,10 +14,14 @@
 //   /slow?ms=N              200 "late" after N ms (10000 when absent), or at ReleaseSlow()
 // Every answer also carries one Set-Cookie line per "cookie" parameter, in their order.
 //
+// With `selfSignedTls` it speaks https with a certificate that no authority has signed.
+//
 // RawHeadServer answers every request with a fixed 200 and keeps the request's head byte for
 // byte, for what the parsed requests cannot show (the order of the header lines).
 
 #include <httplib.h>
+#include <openssl/evp.h>
+#include <openssl/x509.h>
 
 #include <netinet/in.h>
 #include <poll.h>
@@ -27,6 +31,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -48,29 +53,68 @@ struct RecordedRequest {
     }
 };
 
+// A certificate for 127.0.0.1 signed with its own key.
+class SelfSignedCertificate {
+  public:
+    SelfSignedCertificate() : key_(EVP_EC_gen("P-256")), cert_(X509_new()) {
+        X509_set_version(cert_, 2);
+        ASN1_INTEGER_set(X509_get_serialNumber(cert_), 1);
+        X509_gmtime_adj(X509_getm_notBefore(cert_), 0);
+        X509_gmtime_adj(X509_getm_notAfter(cert_), 3600);
+        X509_set_pubkey(cert_, key_);
+        X509_NAME* name = X509_get_subject_name(cert_);
+        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                                   reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1, 0);
+        X509_set_issuer_name(cert_, name);
+        X509_sign(cert_, key_, EVP_sha256());
+    }
+    ~SelfSignedCertificate() {
+        X509_free(cert_);
+        EVP_PKEY_free(key_);
+    }
+    SelfSignedCertificate(const SelfSignedCertificate&) = delete;
+    SelfSignedCertificate& operator=(const SelfSignedCertificate&) = delete;
+
+    X509* Certificate() const { return cert_; }
+    EVP_PKEY* Key() const { return key_; }
+
+  private:
+    EVP_PKEY* key_;
+    X509* cert_;
+};
+
 class LocalHttpServer {
   public:
     // `host` is the numeric address to listen on ("::1" for IPv6 loopback).
-    explicit LocalHttpServer(std::string host = "127.0.0.1") : host_(std::move(host)) {
-        server_.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response&) {
+    explicit LocalHttpServer(std::string host = "127.0.0.1", bool selfSignedTls = false)
+        : host_(std::move(host)), scheme_(selfSignedTls ? "https" : "http") {
+        if (selfSignedTls) {
+            certificate_ = std::make_unique<SelfSignedCertificate>();
+            server_ = std::make_unique<httplib::SSLServer>(certificate_->Certificate(),
+                                                           certificate_->Key());
+        } else {
+            server_ = std::make_unique<httplib::Server>();
+        }
+        server_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response&) {
             Record(req);
             return httplib::Server::HandlerResponse::Unhandled;
         });
-        server_.set_post_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+        server_->set_post_routing_handler([](const httplib::Request& req, httplib::Response& res) {
             for (std::size_t i = 0; i < req.get_param_value_count("cookie"); ++i)
                 res.set_header("Set-Cookie", req.get_param_value("cookie", i));
         });
         Routes();
-        port_ = server_.bind_to_any_port(host_);
+        port_ = server_->bind_to_any_port(host_);
         if (port_ <= 0) throw std::runtime_error("the test server found no port");
-        thread_ = std::thread([this] { server_.listen_after_bind(); });
+        thread_ = std::thread([this] { server_->listen_after_bind(); });
         // stop() does nothing to a server that is not running yet, which would then never end.
-        while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        while (!server_->is_running())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 
     ~LocalHttpServer() {
         ReleaseSlow();
-        server_.stop();
+        server_->stop();
         thread_.join();
     }
 
@@ -80,7 +124,7 @@ class LocalHttpServer {
     int Port() const { return port_; }
     std::string Url(const std::string& pathAndQuery) const {
         const std::string host = host_.find(':') == std::string::npos ? host_ : "[" + host_ + "]";
-        return "http://" + host + ":" + std::to_string(port_) + pathAndQuery;
+        return scheme_ + "://" + host + ":" + std::to_string(port_) + pathAndQuery;
     }
 
     std::vector<RecordedRequest> Requests() const {
@@ -123,17 +167,17 @@ class LocalHttpServer {
     }
 
     void Routes() {
-        server_.Get("/text", [](const httplib::Request& req, httplib::Response& res) {
+        server_->Get("/text", [](const httplib::Request& req, httplib::Response& res) {
             res.set_content(Param(req, "body", "hello"), "text/plain");
         });
-        server_.Get("/big", [](const httplib::Request& req, httplib::Response& res) {
+        server_->Get("/big", [](const httplib::Request& req, httplib::Response& res) {
             const std::size_t size = std::stoul(Param(req, "size", "100000"));
             std::string body(size, '\0');
             for (std::size_t i = 0; i < size; ++i)
                 body[i] = static_cast<char>('a' + i % 26);
             res.set_content(body, "application/octet-stream");
         });
-        server_.Get("/noclen", [](const httplib::Request&, httplib::Response& res) {
+        server_->Get("/noclen", [](const httplib::Request&, httplib::Response& res) {
             res.set_content_provider("text/plain", [](std::size_t, httplib::DataSink& sink) {
                 const std::string body(3000, 'n');
                 sink.write(body.data(), body.size());
@@ -141,29 +185,29 @@ class LocalHttpServer {
                 return true;
             });
         });
-        server_.Get("/empty", [](const httplib::Request&, httplib::Response& res) {
+        server_->Get("/empty", [](const httplib::Request&, httplib::Response& res) {
             res.set_content("", "text/plain");
         });
-        server_.Get(R"(/status/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
+        server_->Get(R"(/status/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
             res.status = std::stoi(req.matches[1]);
             res.set_content("status " + std::string(req.matches[1]), "text/plain");
         });
-        server_.Get("/redirect", [](const httplib::Request& req, httplib::Response& res) {
+        server_->Get("/redirect", [](const httplib::Request& req, httplib::Response& res) {
             res.status = std::stoi(Param(req, "code", "302"));
             res.set_header("Location", Param(req, "to", "/text"));
             res.set_content("moved", "text/plain");
         });
-        server_.Get("/loop", [](const httplib::Request&, httplib::Response& res) {
+        server_->Get("/loop", [](const httplib::Request&, httplib::Response& res) {
             res.set_redirect("/loop");
         });
-        server_.Get("/cut", [](const httplib::Request&, httplib::Response& res) {
+        server_->Get("/cut", [](const httplib::Request&, httplib::Response& res) {
             res.set_content_provider(1000, "application/octet-stream",
                                      [](std::size_t, std::size_t, httplib::DataSink& sink) {
                                          sink.write(std::string(100, 'c').data(), 100);
                                          return false;  // closes the connection
                                      });
         });
-        server_.Get("/slow", [this](const httplib::Request& req, httplib::Response& res) {
+        server_->Get("/slow", [this](const httplib::Request& req, httplib::Response& res) {
             const std::chrono::milliseconds wait(std::stoi(Param(req, "ms", "10000")));
             std::unique_lock lock(mutex_);
             wake_.wait_for(lock, wait, [this] { return released_; });
@@ -172,7 +216,9 @@ class LocalHttpServer {
     }
 
     std::string host_;
-    httplib::Server server_;
+    std::string scheme_;
+    std::unique_ptr<SelfSignedCertificate> certificate_;
+    std::unique_ptr<httplib::Server> server_;
     int port_ = 0;
     std::thread thread_;
     mutable std::mutex mutex_;
