@@ -9,7 +9,10 @@
 //
 // The client follows redirections itself (so every request header passes OnBeforeHeaderSend
 // and every answer's cookies are reported), uses no proxy whatever the environment says,
-// keeps certificate verification on and starts no thread of its own.
+// keeps certificate verification on and starts no thread of its own (MultiThreaded is not
+// consulted). Cookie goes only to the scheme, host and port of URL, never to another site a
+// redirection leads to. LocalAddr "0.0.0.0" (or empty) leaves the local address to the
+// system, for IPv4 and IPv6 alike; any other value binds the requests to that address.
 //
 // A client must not be destroyed while one of its requests is running.
 
@@ -17,7 +20,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>

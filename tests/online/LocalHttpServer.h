@@ -41,6 +41,20 @@
 
 namespace httptest {
 
+// A TCP socket bound to a free port of 127.0.0.1.
+inline int BindLoopback(int& port) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        throw std::runtime_error("no free port on 127.0.0.1");
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
 struct RecordedRequest {
     std::string method;
     std::string target;  // path and query exactly as sent
@@ -141,15 +155,9 @@ class LocalHttpServer {
 
     // A port of 127.0.0.1 on which nothing listens.
     static int RefusedPort() {
-        const int fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-        close(fd);
-        return ntohs(address.sin_port);
+        int port = 0;
+        close(BindLoopback(port));
+        return port;
     }
 
   private:
@@ -230,16 +238,9 @@ class LocalHttpServer {
 class RawHeadServer {
   public:
     RawHeadServer() {
-        listener_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            listen(listener_, 8) != 0 ||
-            getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            throw std::runtime_error("the raw test server found no port");
-        port_ = ntohs(address.sin_port);
+        listener_ = BindLoopback(port_);
+        if (listen(listener_, 8) != 0)
+            throw std::runtime_error("the raw test server cannot listen");
         thread_ = std::thread([this] { Serve(); });
     }
 
