@@ -20,7 +20,9 @@ enum class HttpMethod { httpGET, httpHEAD };
 // Raised by Get and Head: a final status of 400 or more (after the document events), a
 // connection failure (after OnSocketError), a request on a busy client ("HTTP component is
 // busy"), or an answer the client refuses (a redirection loop, a scheme other than http or
-// https). Status() is the HTTP status, 0 when there was none.
+// https). Status() is the HTTP status of the answer concerned; 0 for a failure of the
+// connection (also one broken off in the middle of an answer), for a busy client and for an
+// address the client cannot request.
 class HttpError : public std::runtime_error {
   public:
     HttpError(int status, const std::string& text) : std::runtime_error(text), status_(status) {}
@@ -47,7 +49,8 @@ struct HttpEvents {
     // When the answer has ended normally after at least one block of body data; never for a
     // response without body (a HEAD answer) and never after Abort.
     std::function<void()> OnDocEnd;
-    // On a connection failure (refused, unreachable, name not found, timed out).
+    // On a connection failure (refused, unreachable, name not found, timed out, a certificate
+    // refused, or the connection broken off before the answer was whole).
     std::function<void()> OnSocketError;
     // On a failure of a SOCKS server; the program uses none, so this never fires, but the
     // handlers are wired as the program expects.

@@ -1,0 +1,397 @@
+// The HTTP client against real servers on the loopback interface: what goes on the wire,
+// the order of the events, redirections, failures, and handlers that re-enter the client.
+
+#include "online/THttpCli.h"
+
+#include "FakeHttpClient.h"
+#include "LocalHttpServer.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+
+using httptest::HttpEventLog;
+using httptest::LocalHttpServer;
+using httptest::RawHeadServer;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+constexpr HttpMethod GET = HttpMethod::httpGET;
+constexpr HttpMethod HEAD = HttpMethod::httpHEAD;
+
+void EnsureApp() {
+    static int argc = 1;
+    static char name[] = "torvane_tests_online";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
+}
+
+std::string Escaped(const std::string& text) {
+    return QByteArray::fromStdString(text).toPercentEncoding().toStdString();
+}
+
+std::string Replaced(std::string text, const std::string& find, const std::string& with) {
+    for (std::size_t at = text.find(find); at != std::string::npos; at = text.find(find, at))
+        text.replace(at, find.size(), with), at += with.size();
+    return text;
+}
+
+class HttpClientTest : public ::testing::Test {
+  protected:
+    HttpClientTest() { EnsureApp(); }
+
+    LocalHttpServer server;
+    int passes = 0;
+    THttpCli client{[this] {
+        ++passes;
+        QCoreApplication::processEvents();
+    }};
+    HttpEventLog events{client};
+};
+
+TEST_F(HttpClientTest, SendsHttp10HeadersWithItsOwnLinesBeforeTheAddedOnes) {
+    RawHeadServer raw;
+    const std::string host = "Host: 127.0.0.1:" + std::to_string(raw.Port()) + "\r\n";
+    const std::string accept = "Accept: " + client.Accept + "\r\n";
+    // Escapes, dot segments and a "//" in the query go out exactly as given.
+    const std::string target = "/bb.cgi?cmd=ad&loc=http%3A//c.example/&q=%D0%BF+%2b/../x";
+    client.Agent = "Mozilla/6.0 (compatible)";
+    client.NoCache = true;
+    client.Cookie = "b=2; path=/;a=1;";
+    events.addLines = {"Referer: http://c.example/", "X-Forged: a\r\nInjected: b"};
+    events.Request(GET, raw.Url(target));
+
+    client.Agent = "Quendra group Check update";
+    client.NoCache = false;
+    client.Cookie.clear();
+    events.addLines.clear();
+    events.Request(HEAD, raw.Url("/cgi-bin/download.pl?get=tvr_update&cv=1.0.2.200"));
+
+    EXPECT_EQ(raw.Heads(),
+              (Strings{"GET " + target + " HTTP/1.0\r\n" + host +
+                           "User-Agent: Mozilla/6.0 (compatible)\r\n" + accept +
+                           "Pragma: no-cache\r\nCookie: b=2; path=/;a=1;\r\n"
+                           "Referer: http://c.example/\r\n\r\n",
+                       "HEAD /cgi-bin/download.pl?get=tvr_update&cv=1.0.2.200 HTTP/1.0\r\n" + host +
+                           "User-Agent: Quendra group Check update\r\n" + accept + "\r\n"}));
+    EXPECT_EQ(events.log, (Strings{"send GET", "begin", "data", "end", "send HEAD"}));
+}
+
+TEST_F(HttpClientTest, IgnoresTheProxiesOfTheEnvironment) {
+    const std::string proxy = "http://127.0.0.1:" + std::to_string(LocalHttpServer::RefusedPort());
+    const Strings names = {"http_proxy", "HTTP_PROXY", "https_proxy", "all_proxy", "ALL_PROXY"};
+    for (const std::string& name : names)
+        setenv(name.c_str(), proxy.c_str(), 1);
+    events.Request(GET, server.Url("/text"));
+    for (const std::string& name : names)
+        unsetenv(name.c_str());
+
+    EXPECT_EQ(events.log, (Strings{"send GET", "begin", "data", "end"}));
+    EXPECT_EQ(events.body, "hello");
+}
+
+// In paths and expectations "{base}" stands for the server's address; in paths "{base%}"
+// for the same percent-encoded, "{port}" for its port, "{refused}" for a port where nothing
+// listens.
+struct Scenario {
+    const char* name;
+    HttpMethod method;
+    std::string path;
+    Strings log;
+    std::int64_t contentLength;
+    std::string location{};  // Location() at the end, "" for the address requested
+    int minBlocks = 0;
+};
+
+const Scenario kScenarios[] = {
+    {"Get", GET, "/text", {"send GET", "begin", "data", "end"}, 5},
+    {"Head", HEAD, "/text", {"send HEAD"}, 5},
+    {"ManyBlocks", GET, "/big", {"send GET", "begin", "data", "end"}, 100000, "", 2},
+    {"NoContentLength", GET, "/noclen", {"send GET", "begin", "data", "end"}, -1},
+    {"EmptyBody", GET, "/empty", {"send GET"}, 0},
+    {"RedirectWithCookies",
+     GET,
+     "/redirect?to={base%}%2Ftext%3Fbody%3Dx&cookie=a%3D1%3B%20path%3D%2F&cookie=b%3D2",
+     {"send GET", "cookie a=1; path=/", "cookie b=2", "location {base}/text?body=x", "send GET",
+      "begin", "data", "end"},
+     1,
+     "{base}/text?body=x"},
+    {"RelativeRedirect",
+     GET,
+     "/redirect?code=301&to=text%3Fbody%3Drel",
+     {"send GET", "location {base}/text?body=rel", "send GET", "begin", "data", "end"},
+     3,
+     "{base}/text?body=rel"},
+    {"DotRedirect",
+     GET,
+     "/redirect?code=307&to=.%2Fbig%2F..%2Ftext",
+     {"send GET", "location {base}/text", "send GET", "begin", "data", "end"},
+     5,
+     "{base}/text"},
+    {"SchemeRelativeRedirect",
+     GET,
+     "/redirect?code=308&to=%2F%2F127.0.0.1%3A{port}%2Fredirect%3Fcode%3D303%26to%3D%252Ftext",
+     {"send GET", "location {base}/redirect?code=303&to=%2Ftext", "send GET",
+      "location {base}/text", "send GET", "begin", "data", "end"},
+     5,
+     "{base}/text"},
+    {"HeadStaysHead",
+     HEAD,
+     "/redirect?to=%2Ftext",
+     {"send HEAD", "location {base}/text", "send HEAD"},
+     5,
+     "{base}/text"},
+    {"UnlistedRedirectStatusIsFinal",
+     GET,
+     "/redirect?code=300&to=%2Ftext",
+     {"send GET", "begin", "data", "end"},
+     5},
+    {"NotFound", GET, "/status/404", {"send GET", "begin", "data", "end", "error 404"}, 10},
+    {"ServerError", GET, "/status/500", {"send GET", "begin", "data", "end", "error 500"}, 10},
+    {"HeadNotFound", HEAD, "/status/404", {"send HEAD", "error 404"}, 10},
+    {"RedirectToFtp", GET, "/redirect?to=ftp%3A%2F%2F127.0.0.1%2Fx", {"send GET", "error 302"}, 5},
+    {"CutShort", GET, "/cut", {"send GET", "begin", "data", "socket error", "error 0"}, 1000},
+    {"Refused",
+     GET,
+     "http://127.0.0.1:{refused}/text",
+     {"send GET", "socket error", "error 0"},
+     -1},
+    {"NotHttp", GET, "file:///etc/passwd", {"error 0"}, -1, "-"},
+};
+
+class HttpScenarioTest : public HttpClientTest, public ::testing::WithParamInterface<Scenario> {};
+
+TEST_P(HttpScenarioTest, FiresTheEventsInOrder) {
+    const Scenario& scenario = GetParam();
+    const std::string base = server.Url("");
+    const auto fill = [&](const std::string& text) { return Replaced(text, "{base}", base); };
+    std::string url = Replaced(scenario.path, "{base%}", Escaped(base));
+    url = Replaced(url, "{port}", std::to_string(server.Port()));
+    url = Replaced(url, "{refused}", std::to_string(LocalHttpServer::RefusedPort()));
+    if (url.front() == '/') url = base + url;
+
+    events.Request(scenario.method, url);
+
+    Strings expected;
+    for (const std::string& line : scenario.log)
+        expected.push_back(fill(line));
+    EXPECT_EQ(events.log, expected);
+    EXPECT_FALSE(client.Busy());
+    EXPECT_EQ(client.ContentLength(), scenario.contentLength);
+    EXPECT_EQ(client.RcvdCount(), static_cast<std::int64_t>(events.body.size()));
+    EXPECT_GE(events.blocks, scenario.minBlocks);
+    if (scenario.location != "-") {
+        EXPECT_EQ(client.Location(), scenario.location.empty() ? url : fill(scenario.location));
+    }
+    EXPECT_EQ(client.PeerAddress(), url.rfind(base, 0) == 0 ? "127.0.0.1" : "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, HttpScenarioTest, ::testing::ValuesIn(kScenarios),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(HttpClientTest, EveryRequestOfARedirectionCarriesTheHeadersButCookiesStayHome) {
+    LocalHttpServer other;
+    client.NoCache = true;
+    client.Cookie = "id=7";
+    events.addLines = {"Referer: http://c.example/"};
+    events.Request(GET, server.Url("/redirect?to=" + Escaped(server.Url("/text"))));
+    events.Request(GET, server.Url("/redirect?to=" + Escaped(other.Url("/text"))));
+
+    std::vector<httptest::RecordedRequest> sent = server.Requests();
+    const std::vector<httptest::RecordedRequest> elsewhere = other.Requests();
+    sent.insert(sent.end(), elsewhere.begin(), elsewhere.end());
+    ASSERT_EQ(sent.size(), 4u);
+    for (const auto& request : sent) {
+        EXPECT_EQ(request.version, "HTTP/1.0");
+        EXPECT_EQ(request.Header("Pragma"), "no-cache");
+        EXPECT_EQ(request.Header("Referer"), "http://c.example/");
+    }
+    EXPECT_EQ(sent[0].Header("Cookie"), "id=7");
+    EXPECT_EQ(sent[1].Header("Cookie"), "id=7");  // same site
+    EXPECT_EQ(sent[2].Header("Cookie"), "id=7");
+    EXPECT_FALSE(sent[3].headers.count("Cookie"));  // another port is another site
+    EXPECT_EQ(sent[3].target, "/text");
+}
+
+TEST_F(HttpClientTest, ARedirectionLoopEndsAfterTwentyHops) {
+    client.URL = server.Url("/loop");
+    try {
+        client.Get();
+        ADD_FAILURE() << "the loop did not end in an error";
+    } catch (const HttpError& error) {
+        EXPECT_STREQ(error.what(), "Too many redirections");
+    }
+    EXPECT_EQ(server.Requests().size(), 1u + THttpCli::kMaxRedirects);
+    EXPECT_FALSE(client.Busy());
+}
+
+TEST_F(HttpClientTest, ReachesTheIpv6Loopback) {
+    std::optional<LocalHttpServer> six;
+    try {
+        six.emplace("::1");
+    } catch (const std::runtime_error&) {
+        GTEST_SKIP() << "no IPv6 loopback here";
+    }
+    events.Request(GET, six->Url("/text"));
+    EXPECT_EQ(events.body, "hello");
+    EXPECT_EQ(client.PeerAddress(), "::1");
+}
+
+TEST_F(HttpClientTest, RefusesACertificateNoAuthoritySigned) {
+    LocalHttpServer tls("127.0.0.1", true);
+    events.Request(GET, tls.Url("/text"));
+    EXPECT_EQ(events.log, (Strings{"send GET", "socket error", "error 0"}));
+    EXPECT_TRUE(tls.Requests().empty());
+}
+
+// While a request waits the pump runs, timers fire on time, and the wait does not spin.
+TEST_F(HttpClientTest, WaitingKeepsTheWindowAliveWithoutSpinning) {
+    int ticks = 0;
+    int polls = 0;
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(50);
+    client.events.OnPoll = [&] { ++polls; };
+    QElapsedTimer clock;
+    clock.start();
+    events.Request(GET, server.Url("/slow?ms=500"));
+    const qint64 elapsed = clock.elapsed();
+
+    EXPECT_EQ(events.body, "late");
+    EXPECT_GE(ticks, 6);
+    EXPECT_GE(passes, 10);
+    EXPECT_LE(passes, elapsed / THttpCli::kSocketWait.count() + 10);  // one pass per wait
+    EXPECT_GE(polls, passes - 1);
+    EXPECT_LE(polls, passes);
+}
+
+TEST_F(HttpClientTest, AbortFromATimerEndsTheWaitingRequestQuietly) {
+    QTimer::singleShot(100, [&] {
+        EXPECT_TRUE(client.Busy());
+        client.Abort();
+        client.Abort();  // harmless once ready
+    });
+    QElapsedTimer clock;
+    clock.start();
+    events.Request(GET, server.Url("/slow"));
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_EQ(events.log, (Strings{"send GET"}));
+    EXPECT_FALSE(client.Busy());
+
+    events.Request(GET, server.Url("/text"));  // ready for the next one
+    EXPECT_EQ(events.body, "hello");
+}
+
+TEST_F(HttpClientTest, ARequestOnABusyClientFailsAndANestedOneRunsAfterAbort) {
+    QTimer::singleShot(100, [&] {
+        try {
+            client.Get();
+        } catch (const HttpError& error) {
+            events.log.push_back(error.what());
+        }
+        client.Abort();
+        events.Request(GET, server.Url("/text?body=nested"));
+        events.log.push_back("nested done");
+    });
+    events.Request(GET, server.Url("/slow"));
+    events.log.push_back("outer done");
+
+    EXPECT_EQ(events.log, (Strings{"send GET", "HTTP component is busy", "send GET", "begin",
+                                   "data", "end", "nested done", "outer done"}));
+    EXPECT_EQ(client.Location(), server.Url("/text?body=nested"));
+    EXPECT_FALSE(client.Busy());
+}
+
+class AbortInHandlerTest : public HttpClientTest, public ::testing::WithParamInterface<int> {};
+
+// Each handler may abort; nothing of that exchange follows, not even its error status.
+TEST_P(AbortInHandlerTest, EndsTheExchangeThere) {
+    const Strings all = {"send GET", "cookie c=1", "location {base}/status/404", "send GET", "begin",
+                         "data",     "end"};
+    const std::size_t at = static_cast<std::size_t>(GetParam());
+    const std::string base = server.Url("");
+    auto abortAfter = [this, at](auto& handler) {
+        handler = [this, at, inner = handler](auto&&... args) {
+            inner(args...);
+            if (events.log.size() == at + 1) client.Abort();
+        };
+    };
+    HttpEvents& e = client.events;
+    abortAfter(e.OnBeforeHeaderSend);
+    abortAfter(e.OnCookie);
+    abortAfter(e.OnLocationChange);
+    abortAfter(e.OnDocBegin);
+    abortAfter(e.OnDocData);
+    abortAfter(e.OnDocEnd);
+
+    events.Request(GET, server.Url("/redirect?to=%2Fstatus%2F404&cookie=c%3D1"));
+
+    Strings expected;
+    for (std::size_t i = 0; i <= at; ++i)
+        expected.push_back(Replaced(all[i], "{base}", base));
+    EXPECT_EQ(events.log, expected);
+    EXPECT_FALSE(client.Busy());
+}
+
+INSTANTIATE_TEST_SUITE_P(EachEvent, AbortInHandlerTest, ::testing::Range(0, 7));
+
+TEST_F(HttpClientTest, AHandlerMayAbortAndStartAnotherRequestAtOnce) {
+    client.events.OnDocData = [&, inner = client.events.OnDocData](const char* data,
+                                                                   std::size_t length) {
+        inner(data, length);
+        if (events.blocks != 1) return;
+        client.Abort();
+        events.Request(GET, server.Url("/text"));
+    };
+    events.Request(GET, server.Url("/big"));
+
+    EXPECT_EQ(events.log,
+              (Strings{"send GET", "begin", "data", "send GET", "begin", "data", "end"}));
+    EXPECT_EQ(events.blocks, 2);
+    EXPECT_EQ(events.body.substr(events.body.size() - 5), "hello");
+    EXPECT_EQ(client.ContentLength(), 5);
+    EXPECT_FALSE(client.Busy());
+}
+
+// The fake that other code's tests use plays the same exchange in the same order.
+TEST_F(HttpClientTest, TheFakeClientMatchesTheRealOne) {
+    const std::string target = server.Url("/text?body=x");
+    events.Request(GET, server.Url("/redirect?to=" + Escaped(target) + "&cookie=a&cookie=b"));
+
+    httpfake::FakeHttpClient fake;
+    fake.exchanges.push_back(
+        {{.cookies = {"a", "b"}, .location = target}, {.contentLength = 1, .blocks = {"x"}}});
+    HttpEventLog fakeEvents(fake);
+    fakeEvents.Request(GET, server.Url("/redirect"));
+
+    EXPECT_EQ(fakeEvents.log, events.log);
+    EXPECT_EQ(fake.RcvdCount(), client.RcvdCount());
+    EXPECT_EQ(fake.Location(), client.Location());
+    ASSERT_EQ(fake.sent.size(), 2u);
+    EXPECT_EQ(fake.sent[1].url, target);
+}
+
+TEST(FakeHttpClient, AStalledExchangeWaitsForItsAbort) {
+    httpfake::FakeHttpClient fake;
+    fake.exchanges.push_back({{.status = 404, .blocks = {"ab"}, .stalls = true}});
+    fake.exchanges.push_back({{.connectionFails = true}});
+    HttpEventLog events(fake);
+    int passes = 0;
+    fake.pump = [&] {
+        if (++passes == 5) fake.Abort();
+    };
+    events.Request(GET, "http://example.com/");
+    events.Request(GET, "http://example.com/");
+    EXPECT_EQ(events.log,
+              (Strings{"send GET", "begin", "data", "send GET", "socket error", "error 0"}));
+    EXPECT_FALSE(fake.Busy());
+}
+
+}  // namespace
