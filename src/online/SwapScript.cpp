@@ -82,7 +82,8 @@ std::string SwapScriptText(const SwapPlan& plan) {
     assign("self", QuoteForShell(plan.script));
     assign("pid", std::to_string(plan.waitForPid));
     assign("moment", moment);
-    // A child that has ended is gone, or a zombie (state Z or X) until the shell reaps it.
+    // A child that has ended is gone, or a zombie (state Z or X) until the shell reaps it;
+    // without /proc, kill -0 is the best guess.
     text += R"(pause() { sleep "$1" 2>/dev/null || sleep 1; }
 n=0
 while [ "$pid" -gt 0 ] && [ "$n" -lt 100 ] && kill -0 "$pid" 2>/dev/null; do
@@ -90,6 +91,7 @@ while [ "$pid" -gt 0 ] && [ "$n" -lt 100 ] && kill -0 "$pid" 2>/dev/null; do
     n=$((n + 1))
 done
 running() {
+    [ -r /proc/$$/stat ] || { kill -0 "$1" 2>/dev/null; return; }
     [ -r "/proc/$1/stat" ] || return 1
     read -r stat < "/proc/$1/stat" || return 1
     state=${stat##*") "}
