@@ -82,21 +82,21 @@ std::string SwapScriptText(const SwapPlan& plan) {
     assign("self", QuoteForShell(plan.script));
     assign("pid", std::to_string(plan.waitForPid));
     assign("moment", moment);
-    // A child that has ended is gone, or a zombie (state Z or X) until the shell reaps it;
-    // without /proc, kill -0 is the best guess.
+    // A process that has ended is gone, or a zombie (state Z or X) until it is reaped;
+    // without /proc, kill -0 is the best guess. The name in the stat line may hold
+    // anything, newlines too, so the state is read after its last ") ".
     text += R"(pause() { sleep "$1" 2>/dev/null || sleep 1; }
+running() {
+    [ -r /proc/$$/stat ] || { kill -0 "$1" 2>/dev/null; return; }
+    stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+    state=${stat##*") "}
+    case ${state%% *} in Z|X|'') return 1 ;; esac
+}
 n=0
-while [ "$pid" -gt 0 ] && [ "$n" -lt 100 ] && kill -0 "$pid" 2>/dev/null; do
+while [ "$pid" -gt 0 ] && [ "$n" -lt 100 ] && running "$pid"; do
     pause 0.1
     n=$((n + 1))
 done
-running() {
-    [ -r /proc/$$/stat ] || { kill -0 "$1" 2>/dev/null; return; }
-    [ -r "/proc/$1/stat" ] || return 1
-    read -r stat < "/proc/$1/stat" || return 1
-    state=${stat##*") "}
-    case ${state%% *} in Z|X) return 1 ;; esac
-}
 start() { "$1" /new </dev/null >/dev/null 2>&1 & }
 started() { start "$1"; child=$!; pause "$moment"; running "$child"; }
 if mv -f -- "$exe" "$bak"; then

@@ -12,6 +12,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -32,8 +33,8 @@ const char* const kAwkward[] = {
 
 // A stand-in executable: records how it was started, then runs for a while.
 std::string Dummy(const fs::path& record, const std::string& name, std::size_t padTo = 0) {
-    std::string text = "#!/bin/sh\nprintf '%s %s\\n' " + name + " \"$*\" >> '" + record.string() +
-                       "'\nexec sleep 3\n";
+    std::string text =
+        "#!/bin/sh\nprintf '%s %s\\n' " + name + " \"$*\" >> '" + record.string() + "'\nsleep 3\n";
     if (text.size() < padTo) text += std::string(padTo - text.size() - 1, '#') + "\n";
     return text;
 }
@@ -62,7 +63,7 @@ struct SwapFolder {
 
     SwapFolder() {
         fs::create_directory(folder);
-        plan = {.executable = (folder / "tor vane'$x`\n\"e\"").string(),
+        plan = {.executable = (folder / "tor) vane'$x`\n\"e\"").string(),
                 .download = (folder / "tvr_update.exe").string(),
                 .backup = (folder / "tvr.bak").string(),
                 .script = (folder / "tvr_update.sh").string(),
@@ -106,6 +107,24 @@ TEST(SwapScript, SwapsTheExecutablesStartsTheNewOneAndRemovesItself) {
     RecordProperty(
         "InstallToNewCopyRunningUs",
         static_cast<int>(std::chrono::duration_cast<std::chrono::microseconds>(running).count()));
+}
+
+TEST(SwapScript, WaitsUntilTheOldProcessHasEndedEvenWhenNobodyReapsIt) {
+    SwapFolder f;
+    Put(f.plan.executable, Dummy(f.record, "old"), fs::perms::owner_all);
+    Put(f.plan.download, Dummy(f.record, "new"), fs::perms::owner_all);
+    const pid_t old = ::fork();  // stays a zombie once it ends: this test never reaps it
+    if (old == 0) {
+        ::usleep(400000);
+        ::_exit(0);
+    }
+    f.plan.waitForPid = old;
+    const auto start = std::chrono::steady_clock::now();
+    ScriptSwapInstaller().Install(f.plan);
+    ASSERT_TRUE(WaitFor([&] { return !f.Record().empty(); }, std::chrono::seconds(5)));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
+    EXPECT_EQ(f.Record(), "new /new\n");
+    ::waitpid(old, nullptr, 0);
 }
 
 TEST(SwapScript, ANewCopyThatCannotStartGivesWayToTheOldOne) {
