@@ -8,6 +8,15 @@ namespace {
 
 class QSettingsStore final : public SettingsStore {
   public:
+    SettingType TypeOf(const QString& name) const override {
+        const auto s = Open();
+        if (!s->contains(name)) return SettingType::Missing;
+        // The INI file marks byte arrays ("@ByteArray(...)"); plain text, lists and other
+        // variants are another type.
+        return s->value(name).typeId() == QMetaType::QByteArray ? SettingType::Bytes
+                                                                : SettingType::Other;
+    }
+
     std::optional<QString> ReadString(const QString& name) const override {
         const auto s = Open();
         if (!s->contains(name)) return std::nullopt;

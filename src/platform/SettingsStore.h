@@ -16,9 +16,16 @@ class SettingsError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The kind of a stored value, for values whose type matters ("chkdate" must be bytes).
+enum class SettingType { Missing, Bytes, Other };
+
 class SettingsStore {
   public:
     virtual ~SettingsStore() = default;
+    // What is stored under `name`. A store that keeps everything as bytes says Bytes.
+    virtual SettingType TypeOf(const QString& name) const {
+        return ReadBytes(name) ? SettingType::Bytes : SettingType::Missing;
+    }
     // A missing value reads as nothing.
     virtual std::optional<QString> ReadString(const QString& name) const = 0;
     virtual std::optional<QByteArray> ReadBytes(const QString& name) const = 0;
