@@ -2,10 +2,12 @@
 # missing, configure and build first.
 BUILD       ?= build
 BUILD_SAN   ?= build-sanitize
+BUILD_FUZZ  ?= build-fuzz
+FUZZ_SECONDS ?= 60
 BUILD_TYPE  ?= RelWithDebInfo
 JOBS        ?= $(shell nproc)
 
-.PHONY: all setup build run test test-sanitize bench format clean
+.PHONY: all setup build run test test-sanitize fuzz bench format clean
 
 all: build
 
@@ -30,6 +32,14 @@ test-sanitize: setup
 	cmake --build $(BUILD_SAN) -j $(JOBS)
 	ctest --test-dir $(BUILD_SAN) --output-on-failure -j $(JOBS)
 
+# Every fuzz target for FUZZ_SECONDS seconds each (FUZZ_SECONDS_<name> for one of them), in
+# a clang build of its own instrumented for libFuzzer and the sanitizers.
+fuzz: setup
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DTORVANE_FUZZ=ON -DTORVANE_TESTS=OFF -DTORVANE_BENCH=OFF
+	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target torvane_fuzzers
+	bash tests/fuzz/run.sh $(BUILD_FUZZ) $(FUZZ_SECONDS)
+
 bench: build
 	@for b in $(BUILD)/bench_*; do echo "== $$b"; $$b; done
 
@@ -37,4 +47,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_FUZZ)
