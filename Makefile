@@ -4,10 +4,12 @@
 BUILD       ?= build
 BUILD_SAN   ?= build-sanitize
 BUILD_REL   ?= build-release
+BUILD_FUZZ  ?= build-fuzz
+FUZZ_SECONDS ?= 60
 BUILD_TYPE  ?= RelWithDebInfo
 JOBS        ?= $(shell nproc)
 
-.PHONY: all setup build run test test-sanitize test-release bench format clean
+.PHONY: all setup build run test test-sanitize test-release fuzz bench format clean
 
 all: build
 
@@ -41,6 +43,14 @@ test-release: setup
 	cmake --build $(BUILD_REL) -j $(JOBS)
 	ctest --test-dir $(BUILD_REL) --output-on-failure -j $(JOBS) -E '^e2e\.'
 
+# Every fuzz target for FUZZ_SECONDS seconds each (FUZZ_SECONDS_<name> for one of them), in
+# a clang build of its own instrumented for libFuzzer and the sanitizers.
+fuzz: setup
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DTORVANE_FUZZ=ON -DTORVANE_TESTS=OFF -DTORVANE_BENCH=OFF
+	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target torvane_fuzzers
+	bash tests/fuzz/run.sh $(BUILD_FUZZ) $(FUZZ_SECONDS)
+
 bench: build
 	@for b in $(BUILD)/bench_*; do echo "== $$b"; $$b; done
 
@@ -48,4 +58,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_REL)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_REL) $(BUILD_FUZZ)

@@ -14,15 +14,26 @@
 
 namespace {
 
-// True when the file's last byte is not LF, so that an appended line would be glued to a
-// last line someone saved without a line end. False for a missing or empty file.
+// True when the file's last line has no line end, so that an appended line would be glued
+// to a line someone saved without one. CRs after the last LF are no line (reading drops
+// them), so they do not count. False for a missing or empty file.
 bool EndsInsideLine(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     bool inside = false;
-    const off_t size = ::lseek(fd, 0, SEEK_END);
-    char last = '\n';
-    if (size > 0 && ::pread(fd, &last, 1, size - 1) == 1) inside = last != '\n';
+    off_t end = ::lseek(fd, 0, SEEK_END);
+    char block[4096];
+    for (bool decided = false; end > 0 && !decided;) {
+        const off_t start = std::max<off_t>(0, end - static_cast<off_t>(sizeof block));
+        const ssize_t got = ::pread(fd, block, static_cast<std::size_t>(end - start), start);
+        if (got != end - start) break;
+        for (ssize_t i = got - 1; i >= 0 && !decided; --i) {
+            if (block[i] == '\r') continue;
+            inside = block[i] != '\n';
+            decided = true;
+        }
+        end = start;
+    }
     ::close(fd);
     return inside;
 }

@@ -8,6 +8,8 @@
 
 #include <cstring>
 #include <ctime>
+#include <limits>
+#include <optional>
 
 namespace {
 
@@ -58,6 +60,46 @@ bool FindFirstEntry(const std::string& path, struct stat& found) {
     }
     ::closedir(d);
     return hit;
+}
+
+// Searching again from the start after every replacement, done in one sweep: `done` is the
+// text before the search position and holds no occurrence, so the first occurrence is the one
+// that the next byte completes at its end; the bytes still to look at wait in `pending`, next
+// byte last, and a replacement goes back onto it to be looked at again with what follows.
+// Nothing when more than `maxReplacements` would be needed.
+//
+// Without a limit this ends for every Replacement not longer than Find: a shorter one shortens
+// the text; one of the same length but other bytes makes the text a different one of the same
+// length that sorts strictly after (or strictly before) the last, and there are finitely many.
+std::optional<std::string> RescanReplacing(const std::string& text, const std::string& find,
+                                           const std::string& replacement, size_t maxReplacements) {
+    std::string done;
+    done.reserve(text.size());
+    std::string pending(text.rbegin(), text.rend());
+    const std::string replacementReversed(replacement.rbegin(), replacement.rend());
+    size_t replacements = 0;
+    while (!pending.empty()) {
+        done.push_back(pending.back());
+        pending.pop_back();
+        if (done.back() != find.back() || !done.ends_with(find)) continue;
+        if (replacements++ == maxReplacements) return std::nullopt;
+        done.resize(done.size() - find.size());
+        pending += replacementReversed;
+    }
+    return done;
+}
+
+// Each occurrence of Find in Text replaced once, from left to right.
+std::string ReplaceOnce(const std::string& text, const std::string& find,
+                        const std::string& replacement) {
+    std::string result;
+    size_t from = 0;
+    for (size_t at; (at = text.find(find, from)) != std::string::npos; from = at + find.size()) {
+        result.append(text, from, at - from);
+        result += replacement;
+    }
+    result.append(text, from);
+    return result;
 }
 
 }  // namespace
@@ -126,12 +168,11 @@ std::string AddBackslash(std::string Path) {
 }
 
 std::string ReplaceAll(std::string Text, const std::string& Find, const std::string& Replacement) {
-    if (Find.empty()) return Text;
-    for (;;) {
-        const auto pos = Text.find(Find);
-        if (pos == std::string::npos) return Text;
-        Text.replace(pos, Find.size(), Replacement);
-    }
+    if (Find.empty() || Replacement == Find) return Text;
+    const bool lengthens = Replacement.size() > Find.size();
+    auto rescanned = RescanReplacing(Text, Find, Replacement,
+                                     lengthens ? Text.size() : std::numeric_limits<size_t>::max());
+    return rescanned ? std::move(*rescanned) : ReplaceOnce(Text, Find, Replacement);
 }
 
 std::string TextAfter(std::string Text, const std::string& Token) {

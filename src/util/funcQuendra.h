@@ -38,8 +38,17 @@ inline constexpr char kPathSeparator = '/';
 std::string AddBackslash(std::string Path);
 
 // Replaces every occurrence of Find, searching again from the start after each replacement,
-// so occurrences formed by the replacement itself are replaced too. An empty Find changes
-// nothing. Replacement must not contain Find.
+// so occurrences that form when the text closes up around a removed one, or where an inserted
+// Replacement meets the text beside it, are replaced too. An empty Find, and a Replacement
+// equal to Find, change nothing.
+//
+// A Replacement longer than Find lengthens the text with every replacement, and searching
+// again may then never end ("baa", "ba" -> "aabb" forms a new occurrence every time; so does
+// any Replacement that contains Find) or grow the text out of all proportion ("ab" -> "bba"
+// doubles the b's for every "a" in front of them). So at most as many replacements as Text
+// has bytes may lengthen it; a call that would need more replaces each occurrence of Find in
+// Text once instead, from left to right, without searching the inserted text again.
+// Replacements that do not lengthen the text always come to an end and are never cut short.
 std::string ReplaceAll(std::string Text, const std::string& Find, const std::string& Replacement);
 
 // What follows the first occurrence of Token; a one-byte Token is also stripped from the

@@ -135,12 +135,25 @@ TEST(SearchHistoryRoundTrip, LineBreaksAndCtrlZInAQueryCannotBreakTheFile) {
 }
 
 TEST(SearchHistoryRoundTrip, AppendsAfterALastLineSavedWithoutLineEnd) {
-    History h;
-    WriteBytes(h.Path(), "d;typed by hand");
-    h.history.Load();
-    h.history.Record(QStringLiteral("new"));
-    EXPECT_EQ(ReadBytes(h.Path()), "d;typed by hand\r\n07.12.2026;new\r\n");
-    EXPECT_EQ(Utf8(h.Reload()), (Strings{"new", "typed by hand"}));
+    // A line end is added only where a line is unfinished; CRs after the last LF are no
+    // line, so closing them would bring back an empty entry that the list never held.
+    const struct {
+        const char* file;
+        const char* written;
+        Strings entries;
+    } cases[] = {
+        {"d;typed by hand", "d;typed by hand\r\n07.12.2026;new\r\n", {"new", "typed by hand"}},
+        {"d;a\r\n\r\r", "d;a\r\n\r\r07.12.2026;new\r\n", {"a", "new"}},
+        {"\r", "\r07.12.2026;new\r\n", {"new"}},
+    };
+    for (const auto& c : cases) {
+        History h;
+        WriteBytes(h.Path(), c.file);
+        h.history.Load();
+        h.history.Record(QStringLiteral("new"));
+        EXPECT_EQ(ReadBytes(h.Path()), c.written);
+        EXPECT_EQ(Utf8(h.Reload()), c.entries) << c.file;
+    }
 }
 
 TEST(SearchHistoryRoundTrip, LoadedEntriesCountAsPresentInAnyCase) {

@@ -256,6 +256,31 @@ TEST(NetlinkMessages, BrokenMessagesAreRejectedOrReadSafely) {
     EXPECT_EQ(unterminated.Parse().row.name, "abc");
 }
 
+// The attribute area ends with the length the message states, also when that length is not a
+// multiple of 4: the bytes that follow (padding, or the next message) are never read.
+TEST(NetlinkMessages, AttributesEndWithTheStatedLength) {
+    Link link;
+    link.Name("eth0");
+    mnl_attr_put(link.nlh(), IFLA_IFNAME, 4, "abcd");  // ends on a 4-byte boundary
+    link.nlh()->nlmsg_len -= 3;                        // "bcd" now lies past the message
+    auto parsed = ParseLinkMessage(link.bytes());
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->row.name, "eth0");
+
+    // A last attribute that fits the stated length is read, padding or not.
+    Link unpadded;
+    unpadded.Flags(IFF_UP).OperState(IF_OPER_UP);
+    unpadded.nlh()->nlmsg_len -= 3;
+    parsed = ParseLinkMessage(unpadded.bytes());
+    ASSERT_TRUE(parsed);
+    EXPECT_NE(parsed->row.dwOperStatus, 0u);
+
+    Station station;
+    station.TxRate(8667, 0);
+    station.nlh()->nlmsg_len -= 3;
+    EXPECT_FALSE(netlink::ParseStationTxBitrate(station.bytes()));
+}
+
 TEST(NetlinkMessages, StationTxBitrate) {
     // 100 kbit/s units; the 32-bit attribute is preferred to the 16-bit one.
     EXPECT_EQ(netlink::ParseStationTxBitrate(Station().TxRate(8667, 0).bytes()), 866'700'000u);

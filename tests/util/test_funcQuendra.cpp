@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -52,6 +53,40 @@ TEST(TextHelpers, ReplaceAllRescansFromTheStart) {
     EXPECT_EQ(ReplaceAll("abc", "", "x"), "abc");
     EXPECT_EQ(ReplaceAll("", "a", "b"), "");
     EXPECT_EQ(ReplaceAll("http%3A//host/", "%3A", ":"), "http://host/");
+    EXPECT_EQ(ReplaceAll("http://host:80/", ":", "%3A"), "http%3A//host%3A80/");
+    // More rescanning than one pass would do, for replacements of every length.
+    EXPECT_EQ(ReplaceAll("abbbb", "ab", "xa"), "xxxxa");
+    EXPECT_EQ(ReplaceAll("aabb", "ab", "ba"), "bbaa");
+    EXPECT_EQ(ReplaceAll("aaabbb", "aab", "a"), "ab");
+}
+
+// Arguments whose rescanning would never end, or would grow the text out of all proportion
+// (each "a" before the "b" doubles the b's). Run in a child with a deadline, so that a
+// regression fails instead of hanging the suite.
+TEST(TextHelpersDeathTest, ReplaceAllEndsForEveryInput) {
+    struct Case {
+        std::string text, find, replacement, result;
+    };
+    const Case cases[] = {
+        {"baa", "ba", "aabb", "aabba"},
+        {"a%3Ab", "%3A", "%3A%3A", "a%3A%3Ab"},
+        {"xyx", "x", "x", "xyx"},
+        {std::string(40, 'a') + "b", "ab", "bba", std::string(39, 'a') + "bba"},
+    };
+    EXPECT_EXIT(
+        {
+            alarm(10);
+            int wrong = 0;
+            for (const Case& c : cases) {
+                const std::string got = ReplaceAll(c.text, c.find, c.replacement);
+                if (got == c.result) continue;
+                std::fprintf(stderr, "'%s' '%s' '%s' gave '%s'\n", c.text.c_str(), c.find.c_str(),
+                             c.replacement.c_str(), got.c_str());
+                ++wrong;
+            }
+            std::exit(wrong);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 TEST(TextHelpers, TextAfterStripsARepeatedOneByteToken) {

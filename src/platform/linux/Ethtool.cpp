@@ -22,8 +22,8 @@ namespace ethtool {
 
 namespace {
 
-// Runs one ethtool command on the device; false when the kernel refuses it.
-bool Command(const std::string& interfaceName, void* command) {
+// The device's driver answers, through SIOCETHTOOL.
+bool DriverCommand(const std::string& interfaceName, void* command, std::size_t /*size*/) {
     ifreq request{};
     if (interfaceName.empty() || interfaceName.size() >= sizeof request.ifr_name) return false;
     std::memcpy(request.ifr_name, interfaceName.data(), interfaceName.size());
@@ -40,14 +40,15 @@ bool Command(const std::string& interfaceName, void* command) {
 
 // ETHTOOL_GLINKSETTINGS: first ask how many words the link-mode masks take, then ask with
 // room for them.
-std::optional<std::uint32_t> LinkSettingsSpeed(const std::string& interfaceName) {
+std::optional<std::uint32_t> LinkSettingsSpeed(const std::string& interfaceName,
+                                               const Kernel& kernel) {
     constexpr std::size_t kMaxMaskWords = 127;  // the word count is a signed byte
     alignas(ethtool_link_settings)
         std::array<std::uint8_t, sizeof(ethtool_link_settings) + 3 * kMaxMaskWords * 4>
             buffer{};
     auto* settings = new (buffer.data()) ethtool_link_settings{};
     settings->cmd = ETHTOOL_GLINKSETTINGS;
-    if (!Command(interfaceName, settings) || settings->link_mode_masks_nwords >= 0) {
+    if (!kernel(interfaceName, settings, buffer.size()) || settings->link_mode_masks_nwords >= 0) {
         return std::nullopt;
     }
     const auto words = static_cast<std::int8_t>(-settings->link_mode_masks_nwords);
@@ -55,33 +56,41 @@ std::optional<std::uint32_t> LinkSettingsSpeed(const std::string& interfaceName)
     settings = new (buffer.data()) ethtool_link_settings{};
     settings->cmd = ETHTOOL_GLINKSETTINGS;
     settings->link_mode_masks_nwords = words;
-    if (!Command(interfaceName, settings) || settings->link_mode_masks_nwords <= 0) {
+    if (!kernel(interfaceName, settings, buffer.size()) || settings->link_mode_masks_nwords <= 0) {
         return std::nullopt;
     }
     return settings->speed;
 }
 
 // ETHTOOL_GSET, for kernels older than the link settings.
-std::optional<std::uint32_t> LegacySpeed(const std::string& interfaceName) {
+std::optional<std::uint32_t> LegacySpeed(const std::string& interfaceName, const Kernel& kernel) {
     ethtool_cmd settings{};
     settings.cmd = ETHTOOL_GSET;
-    if (!Command(interfaceName, &settings)) return std::nullopt;
+    if (!kernel(interfaceName, &settings, sizeof settings)) return std::nullopt;
     return ethtool_cmd_speed(&settings);
 }
 
 }  // namespace
 
 std::optional<std::uint64_t> LinkSpeed(const std::string& interfaceName) {
-    std::optional<std::uint32_t> mbps = LinkSettingsSpeed(interfaceName);
-    if (!mbps) mbps = LegacySpeed(interfaceName);
+    return LinkSpeed(interfaceName, DriverCommand);
+}
+
+std::optional<std::uint64_t> LinkSpeed(const std::string& interfaceName, const Kernel& kernel) {
+    std::optional<std::uint32_t> mbps = LinkSettingsSpeed(interfaceName, kernel);
+    if (!mbps) mbps = LegacySpeed(interfaceName, kernel);
     if (!mbps) return std::nullopt;
     return netlink::EthtoolSpeedToBits(*mbps);
 }
 
 std::string DriverName(const std::string& interfaceName) {
+    return DriverName(interfaceName, DriverCommand);
+}
+
+std::string DriverName(const std::string& interfaceName, const Kernel& kernel) {
     ethtool_drvinfo info{};
     info.cmd = ETHTOOL_GDRVINFO;
-    if (!Command(interfaceName, &info)) return {};
+    if (!kernel(interfaceName, &info, sizeof info)) return {};
     return std::string(info.driver, strnlen(info.driver, sizeof info.driver));
 }
 

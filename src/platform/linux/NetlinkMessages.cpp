@@ -36,6 +36,16 @@ const nlmsghdr* AsMessage(std::span<const std::uint8_t> bytes, std::vector<std::
     return nlh;
 }
 
+// Hands every attribute after the message's fixed header of `offset` bytes to `callback`.
+// The area ends with the length the message states: libmnl's own walk runs to the next 4-byte
+// boundary, which lies past the message when its length is not a multiple of 4.
+void ParseAttributes(const nlmsghdr* nlh, std::size_t offset, mnl_attr_cb_t callback, void* data) {
+    const std::size_t start = MNL_NLMSG_HDRLEN + MNL_ALIGN(offset);
+    if (nlh->nlmsg_len <= start) return;
+    mnl_attr_parse_payload(reinterpret_cast<const char*>(nlh) + start, nlh->nlmsg_len - start,
+                           callback, data);
+}
+
 template <typename T>
 T Read(const nlattr* attr, std::size_t offset = 0) {
     T value;
@@ -180,7 +190,7 @@ std::optional<LinkMessage> ParseLinkMessage(std::span<const std::uint8_t> messag
     link.hardwareType = info->ifi_type;
     link.row.ifIndex = static_cast<std::uint32_t>(info->ifi_index);
     LinkAttributes state{&link};
-    mnl_attr_parse(nlh, sizeof(ifinfomsg), OnLinkAttribute, &state);
+    ParseAttributes(nlh, sizeof(ifinfomsg), OnLinkAttribute, &state);
 
     link.row.dwType = RowType(link.hardwareType, false);
     link.row.dwOperStatus =
@@ -197,7 +207,7 @@ std::optional<std::uint16_t> ParseFamilyId(std::span<const std::uint8_t> message
     const auto* genl = static_cast<const genlmsghdr*>(mnl_nlmsg_get_payload(nlh));
     if (genl->cmd != CTRL_CMD_NEWFAMILY) return std::nullopt;
     std::optional<std::uint16_t> id;
-    mnl_attr_parse(nlh, GENL_HDRLEN, OnFamilyAttribute, &id);
+    ParseAttributes(nlh, GENL_HDRLEN, OnFamilyAttribute, &id);
     return id;
 }
 
@@ -208,7 +218,7 @@ std::optional<std::uint64_t> ParseStationTxBitrate(std::span<const std::uint8_t>
     const auto* genl = static_cast<const genlmsghdr*>(mnl_nlmsg_get_payload(nlh));
     if (genl->cmd != NL80211_CMD_NEW_STATION) return std::nullopt;
     StationAttributes rate;
-    mnl_attr_parse(nlh, GENL_HDRLEN, OnStationAttribute, &rate);
+    ParseAttributes(nlh, GENL_HDRLEN, OnStationAttribute, &rate);
     // Both are in units of 100 kbit/s; the 32-bit one exists because rates outgrew 16 bits.
     const std::uint64_t units = rate.bitrate32 != 0 ? rate.bitrate32 : rate.bitrate16;
     if (units == 0) return std::nullopt;
