@@ -32,10 +32,13 @@ const std::vector<ComponentDesign>& Components() {
         {.name = "ImageList", .kind = ImageList},
         {.name = "Timer1", .kind = Timer, .period = 60000},  // Status lines of the log
         {.name = "Timer2", .kind = Timer, .period = 3000},   // the update due test, once
-        {.name = "HttpCli1", .kind = HttpClient},            // banner
-        {.name = "HttpCli2", .kind = HttpClient},            // update
+        {.name = "HttpCli1", .kind = HttpClient,  // banner fetch
+         .agent = "Mozilla/6.0 (compatible)"},
+        {.name = "HttpCli2", .kind = HttpClient,  // banner click-through
+         .agent = "Mozilla/6.0 (compatible)"},
         {.name = "tmrBanner", .kind = Timer, .period = 600000},
-        {.name = "getpic", .kind = HttpClient},              // banner click-through
+        {.name = "getpic", .kind = HttpClient,    // update check and download
+         .agent = "Quendra group Check update", .noCache = true},
     };
     // clang-format on
     return table;
@@ -81,7 +84,7 @@ QString Text(const char16_t* text) {
 
 }  // namespace
 
-std::vector<QObject*> BuildComponents(QWidget& window) {
+std::vector<QObject*> BuildComponents(QWidget& window, const HttpClientFactory& makeClient) {
     std::vector<QObject*> made;
     made.reserve(Components().size());
     QSystemTrayIcon* tray = nullptr;
@@ -118,10 +121,16 @@ std::vector<QObject*> BuildComponents(QWidget& window) {
                 component = action;
                 break;
             }
+            case ComponentKind::HttpClient: {
+                std::unique_ptr<HttpClient> client = makeClient();
+                client->Agent = design.agent;
+                client->NoCache = design.noCache;
+                component = new HttpClientComponent(std::move(client), &window);
+                break;
+            }
             case ComponentKind::FileDialog:
             case ComponentKind::LanguageComponent:
             case ComponentKind::ImageList:
-            case ComponentKind::HttpClient:
                 component = new QObject(&window);
                 break;
         }

@@ -6,12 +6,33 @@
 // owns, in the order the language walk visits it. FormComponents.cpp holds the table;
 // BuildComponents makes them.
 
+#include "online/HttpClient.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
 #include <vector>
 
-class QObject;
 class QWidget;
 
 namespace form {
+
+// Makes the client behind an HTTP client component; the real one is THttpCli pumping the
+// window's events, tests hand in stand-ins.
+using HttpClientFactory = std::function<std::unique_ptr<HttpClient>()>;
+
+// An HTTP client as a component of the window: named like the others, so that the language
+// walk and a lookup by name find it, and owning the client itself.
+class HttpClientComponent final : public QObject {
+  public:
+    HttpClientComponent(std::unique_ptr<HttpClient> client, QObject* parent)
+        : QObject(parent), client_(std::move(client)) {}
+    HttpClient& Client() const { return *client_; }
+
+  private:
+    std::unique_ptr<HttpClient> client_;
+};
 
 enum class ComponentKind {
     Timer,              // QTimer with its period; stopped until the window starts it
@@ -22,7 +43,7 @@ enum class ComponentKind {
     FileDialog,         // the language file dialog (LanguageChoice opens its own)
     LanguageComponent,  // TMultiLanguage (LanguageChoice holds it)
     ImageList,          // the tray pictures (Pictures.cpp draws them)
-    HttpClient,         // an HTTP client of the online services
+    HttpClient,         // an HTTP client of the online services (HttpClientComponent)
 };
 
 struct ComponentDesign {
@@ -31,13 +52,16 @@ struct ComponentDesign {
     int period = 0;              // timers: milliseconds
     const char16_t* text = u"";  // menu items: Caption
     const char16_t* hint = u"";  // the tray icon and menu items: Hint
+    const char* agent = "";      // HTTP clients: the agent they name themselves with
+    bool noCache = false;        // HTTP clients: "Pragma: no-cache" unless set otherwise
 };
 
 const std::vector<ComponentDesign>& Components();
 
 // Creates the components of the table as children of the window, in table order, and
 // returns them in that order. Kinds that are held elsewhere become a plain QObject with
-// the component's name, so that the language walk and a lookup by name find them.
-std::vector<QObject*> BuildComponents(QWidget& window);
+// the component's name, so that the language walk and a lookup by name find them. The HTTP
+// clients come from `makeClient`, with the agent and no-cache setting of the table.
+std::vector<QObject*> BuildComponents(QWidget& window, const HttpClientFactory& makeClient);
 
 }  // namespace form

@@ -6,6 +6,7 @@
 #include "FormLayout.h"
 #include "LanguageChoice.h"
 #include "Pictures.h"
+#include "online/THttpCli.h"
 #include "online/WebSearch.h"
 #include "platform/UrlOpener.h"
 #include "traffic/ConnectionLog.h"
@@ -54,6 +55,12 @@ T* Find(QWidget& window, const char* name) {
     return found;
 }
 
+HttpClient& FindClient(QWidget& window, const char* name) {
+    auto* component = dynamic_cast<form::HttpClientComponent*>(Find<QObject>(window, name));
+    if (component == nullptr) throw std::logic_error(std::string("no HTTP client ") + name);
+    return component->Client();
+}
+
 // The catalogue's root address with its colon written %3A, as the banner service wants
 // the page on which the banner is shown.
 std::string BannerLocation() {
@@ -88,8 +95,15 @@ TfrmMain::TfrmMain(AppServices services, QWidget* parent)
     setWindowIcon(TrayPicture(0));
 
     components_ = form::BuildControls(*this);
-    for (QObject* component : form::BuildComponents(*this))
+    const form::HttpClientFactory makeClient =
+        services_.makeHttpClient ? services_.makeHttpClient : [] {
+            return std::unique_ptr<HttpClient>(std::make_unique<THttpCli>(&THttpCli::PumpWindow));
+        };
+    for (QObject* component : form::BuildComponents(*this, makeClient))
         components_.push_back(component);
+    HttpCli1 = &FindClient(*this, "HttpCli1");
+    HttpCli2 = &FindClient(*this, "HttpCli2");
+    getpic = &FindClient(*this, "getpic");
     lblInetStat = Find<QLabel>(*this, "lblInetStat");
     lblLevelPerPeriod = Find<QLabel>(*this, "lblLevelPerPeriod");
     lblAverageDiagram = Find<QLabel>(*this, "lblAverageDiagram");
@@ -360,8 +374,12 @@ void TfrmMain::WatchTray() {
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
     if (closeFlag_ || !trayPresent_) {
-        // Ending: with the close flag set, or when there is no tray to live in.
+        // Ending: with the close flag set, or when there is no tray to live in. A request
+        // that waits (this close may come from inside its wait) ends now, so that the event
+        // loop can unwind and the program end without waiting on a server.
         event->accept();
+        for (HttpClient* client : {HttpCli1, HttpCli2, getpic})
+            client->Abort();
         emit programEnds();
         return;
     }

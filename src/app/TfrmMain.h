@@ -31,6 +31,7 @@ class QPushButton;
 class QSlider;
 class QSystemTrayIcon;
 class QTimer;
+class HttpClient;
 class QToolButton;
 class WebSearch;
 
@@ -175,6 +176,10 @@ class TfrmMain final : public QWidget {
     QTimer* Timer1;
     QTimer* Timer2;
     QTimer* tmrBanner;
+    // The HTTP clients of the banner fetch, the banner click-through and the update.
+    HttpClient* HttpCli1;
+    HttpClient* HttpCli2;
+    HttpClient* getpic;
     QSystemTrayIcon* RxTrayIcon;
     QAction* N2;
     QAction* N3;

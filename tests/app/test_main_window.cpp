@@ -4,6 +4,7 @@
 #include "AppFakes.h"
 #include "BuildConfig.h"
 #include "app/AdapterComboBox.h"
+#include "app/FormComponents.h"
 #include "util/funcQuendra.h"
 
 #include <gtest/gtest.h>
@@ -110,6 +111,19 @@ TEST_F(MainWindowTest, StartUpLeavesAHiddenWindowWithRunningTimersAndTheVersione
     EXPECT_LE(window->bannerNoCache(), 99999);
     EXPECT_TRUE(Child<QLabel>("Image2")->isHidden());
     EXPECT_TRUE(QFile::exists(rig.File("search.csv")));  // created empty
+    // The three HTTP clients with the settings they keep for good.
+    const auto client = [this](const char* name) -> const HttpClient& {
+        return dynamic_cast<form::HttpClientComponent&>(*Child<QObject>(name)).Client();
+    };
+    for (const char* name : {"HttpCli1", "HttpCli2", "getpic"}) {
+        EXPECT_EQ(client(name).Accept, "image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*");
+        EXPECT_EQ(client(name).LocalAddr, "0.0.0.0");
+        EXPECT_FALSE(client(name).MultiThreaded);
+    }
+    EXPECT_EQ(client("HttpCli1").Agent, "Mozilla/6.0 (compatible)");
+    EXPECT_EQ(client("HttpCli2").Agent, "Mozilla/6.0 (compatible)");
+    EXPECT_EQ(client("getpic").Agent, "Quendra group Check update");
+    EXPECT_TRUE(client("getpic").NoCache);
 }
 
 TEST_F(MainWindowTest, AnErrorInAStartUpStepIsShownOnceAndSkipsTheRest) {
