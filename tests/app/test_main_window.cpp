@@ -2,8 +2,8 @@
 // transparency, size, the adapter list and the search box, with fakes for the system.
 
 #include "AppFakes.h"
-#include "BuildConfig.h"
 #include "app/AdapterComboBox.h"
+#include "app/BuildConfig.h"
 #include "app/FormComponents.h"
 #include "util/funcQuendra.h"
 
