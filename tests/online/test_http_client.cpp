@@ -14,6 +14,7 @@
 
 #include <cstdlib>
 #include <optional>
+#include <ostream>
 
 using httptest::HttpEventLog;
 using httptest::LocalHttpServer;
@@ -108,6 +109,11 @@ struct Scenario {
     std::string location{};  // Location() at the end, "" for the address requested
     int minBlocks = 0;
 };
+
+// How a scenario appears in the test's output: its name, not its bytes.
+void PrintTo(const Scenario& scenario, std::ostream* out) {
+    *out << scenario.name;
+}
 
 const Scenario kScenarios[] = {
     {"Get", GET, "/text", {"send GET", "begin", "data", "end"}, 5},
@@ -313,8 +319,8 @@ class AbortInHandlerTest : public HttpClientTest, public ::testing::WithParamInt
 
 // Each handler may abort; nothing of that exchange follows, not even its error status.
 TEST_P(AbortInHandlerTest, EndsTheExchangeThere) {
-    const Strings all = {"send GET", "cookie c=1", "location {base}/status/404", "send GET", "begin",
-                         "data",     "end"};
+    const Strings all = {
+        "send GET", "cookie c=1", "location {base}/status/404", "send GET", "begin", "data", "end"};
     const std::size_t at = static_cast<std::size_t>(GetParam());
     const std::string base = server.Url("");
     auto abortAfter = [this, at](auto& handler) {
