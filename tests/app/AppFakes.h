@@ -21,9 +21,15 @@
 #include <initializer_list>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+// Texts in test failures as text, not as arrays of characters.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace apptest {
 
