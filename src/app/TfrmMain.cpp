@@ -198,7 +198,7 @@ void TfrmMain::WireControls() {
         return [this, handler] { Guarded([this, handler] { (*languageChoice_.*handler)(); }); };
     };
     connect(btnSelectLanguage, &QToolButton::clicked, this,
-            language(&LanguageChoice::btnSelectLanguageClick));
+            guarded(&TfrmMain::btnSelectLanguageClick));
     connect(btnSaveOptions, &QToolButton::clicked, this,
             language(&LanguageChoice::btnSaveOptionsClick));
     connect(btnOtherLNG, &QToolButton::clicked, this, language(&LanguageChoice::btnOtherLNGClick));
@@ -578,6 +578,18 @@ void TfrmMain::ShowDiagram() {
 
 std::uint32_t TfrmMain::ButtonFace() const {
     return palette().color(QPalette::Button).rgb();
+}
+
+// ---------------------------------------------------------------------------------------
+// Language
+
+void TfrmMain::btnSelectLanguageClick() {
+    // The adapter list shows the adapter being watched. A language file may carry a text for
+    // it (one saved while the program ran does); applied, that text would show another
+    // adapter, or none, while the watching goes on, so the list shows the watched one again.
+    const QString watched = selAdapter->currentText();
+    languageChoice_->btnSelectLanguageClick();
+    selAdapter->ShowText(watched);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -90,6 +90,7 @@ struct Rig {
     RecordingOpener opener;
     Messages messages;
     bool trayAvailable = true;
+    ScriptedDialog* languageDialog = nullptr;  // the window's language file dialog, once made
 
     std::string ProgramFolder() const {
         return QFile::encodeName(folder.path()).toStdString() + "/";
@@ -105,6 +106,12 @@ struct Rig {
             .messages = messages,
             .programFolder = ProgramFolder(),
             .trayAvailable = [this] { return trayAvailable; },
+            .languageDialog =
+                [this](QWidget&) {
+                    auto dialog = std::make_unique<ScriptedDialog>();
+                    languageDialog = dialog.get();
+                    return std::unique_ptr<LanguageFileDialog>(std::move(dialog));
+                },
         });
     }
 };

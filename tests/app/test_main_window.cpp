@@ -477,6 +477,26 @@ TEST_F(MainWindowTest, ALanguageFileCaptionHidesTheWindowFromALaterStart) {
     EXPECT_FALSE(window->isVisible());
 }
 
+TEST_F(MainWindowTest, ALanguageFileLeavesTheWatchedAdapterInTheList) {
+    rig.settings.values["adapter"] = kFast;
+    Start();
+    window->ShowFromTray();
+    const int writes = rig.settings.writes;
+    // Empty, unknown, or naming another adapter: the list goes on showing the watched one.
+    for (const QString& value : {QString(), QString("something"), kWireless}) {
+        QFile lng(rig.File("other.lng"));
+        ASSERT_TRUE(lng.open(QIODevice::WriteOnly));
+        lng.write("Language:=Other\r\n\r\nfrmMain.selAdapter.Text:=" + value.toUtf8() + "\r\n");
+        lng.close();
+        rig.languageDialog->answer = lng.fileName();
+        QTest::mouseClick(Child<QToolButton>("btnSelectLanguage"), Qt::LeftButton);
+        ASSERT_EQ(Child<QLabel>("pnlLanguage")->text(), "Other");
+        EXPECT_EQ(Adapters()->currentText(), kFast) << value.toStdString();
+        EXPECT_EQ(window->Monitor().SelectedAdapter(), "00-0C-29-AB-01-FF");
+    }
+    EXPECT_EQ(rig.settings.writes, writes);  // no choice was made
+}
+
 TEST_F(MainWindowTest, MenuAndBannerEntriesOpenTheirPages) {
     Start();
     EXPECT_FALSE(Child<QAction>("N1")->isEnabled());  // no update check connected
