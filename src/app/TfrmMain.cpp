@@ -140,6 +140,10 @@ TfrmMain::TfrmMain(AppServices services, QWidget* parent)
     ShowStatistic = Find<QAction>(*this, "ShowStatistic");
     Exit = Find<QAction>(*this, "Exit");
     N1->setEnabled(false);  // until the update check is connected
+    // The query is the box's text exactly as typed. Qt's own completer for the box would
+    // complete inline without regard to letter case and turn "Weather" into the entry
+    // "weather" when the box loses the focus; the list is there to pick from instead.
+    SearchText->setCompleter(nullptr);
 
     languageChoice_ = std::make_unique<LanguageChoice>(
         *this, services_.urlOpener, build_config::kMakerUrl, services_.programFolder,
@@ -194,7 +198,7 @@ void TfrmMain::WireControls() {
         return [this, handler] { Guarded([this, handler] { (*languageChoice_.*handler)(); }); };
     };
     connect(btnSelectLanguage, &QToolButton::clicked, this,
-            language(&LanguageChoice::btnSelectLanguageClick));
+            guarded(&TfrmMain::btnSelectLanguageClick));
     connect(btnSaveOptions, &QToolButton::clicked, this,
             language(&LanguageChoice::btnSaveOptionsClick));
     connect(btnOtherLNG, &QToolButton::clicked, this, language(&LanguageChoice::btnOtherLNGClick));
@@ -202,13 +206,13 @@ void TfrmMain::WireControls() {
     selAdapter->SetDropDownHandler([this] { Guarded([this] { selAdapterDropDown(); }); });
     connect(selAdapter, &QComboBox::activated, this, guarded(&TfrmMain::selAdapterChange));
 
-    // Keys: F1 (and Enter in the search box) in the listed controls, every key discarded
-    // in the adapter list; clicks on the two banner pictures.
-    SearchText->lineEdit()->installEventFilter(this);
-    for (QObject* control : {static_cast<QObject*>(btnSearch), static_cast<QObject*>(chkLine),
-                             static_cast<QObject*>(trkVisible), static_cast<QObject*>(selAdapter),
-                             static_cast<QObject*>(selAdapter->view()),
-                             static_cast<QObject*>(Image1), static_cast<QObject*>(Image2)}) {
+    // Keys: F1 (and Enter in the search box and on its button) in the listed controls,
+    // every key discarded in the adapter list; clicks on the two banner pictures.
+    for (QObject* control :
+         {static_cast<QObject*>(SearchText), static_cast<QObject*>(btnSearch),
+          static_cast<QObject*>(chkLine), static_cast<QObject*>(trkVisible),
+          static_cast<QObject*>(selAdapter), static_cast<QObject*>(selAdapter->view()),
+          static_cast<QObject*>(Image1), static_cast<QObject*>(Image2)}) {
         control->installEventFilter(this);
     }
 }
@@ -457,13 +461,21 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     if (type != QEvent::KeyPress) return false;
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    if (watched == SearchText->lineEdit() && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
-        Guarded([this] { btnSearchClick(); });
-    }
-    if (key == Qt::Key_F1 && (watched == SearchText->lineEdit() || watched == btnSearch ||
-                              watched == chkLine || watched == trkVisible)) {
+    const auto* keyEvent = static_cast<QKeyEvent*>(event);
+    const int key = keyEvent->key();
+    const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+    // Keys typed into the search box arrive at the box itself, which hands them to its
+    // editor directly, past any filter there; they are looked at here.
+    if (watched == SearchText && enter) Guarded([this] { btnSearchClick(); });
+    if (key == Qt::Key_F1 && (watched == SearchText || watched == btnSearch || watched == chkLine ||
+                              watched == trkVisible)) {
         Guarded([this] { gotohelp(); });
+    }
+    if (watched == btnSearch && enter) {
+        // A focused button is pressed with Enter as with Space. Enter means nothing else to
+        // it, so it is taken here.
+        if (!keyEvent->isAutoRepeat()) btnSearch->click();
+        return true;
     }
     return false;  // the control goes on with its own handling of the key
 }
@@ -566,6 +578,18 @@ void TfrmMain::ShowDiagram() {
 
 std::uint32_t TfrmMain::ButtonFace() const {
     return palette().color(QPalette::Button).rgb();
+}
+
+// ---------------------------------------------------------------------------------------
+// Language
+
+void TfrmMain::btnSelectLanguageClick() {
+    // The adapter list shows the adapter being watched. A language file may carry a text for
+    // it (one saved while the program ran does); applied, that text would show another
+    // adapter, or none, while the watching goes on, so the list shows the watched one again.
+    const QString watched = selAdapter->currentText();
+    languageChoice_->btnSelectLanguageClick();
+    selAdapter->ShowText(watched);
 }
 
 // ---------------------------------------------------------------------------------------

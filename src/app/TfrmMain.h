@@ -84,6 +84,7 @@ class TfrmMain final : public QWidget {
     void Image1Click();
     void Image2Click();
     void btnSearchClick();
+    void btnSelectLanguageClick();
     void btndClick();
     void N1Click();
     void N2Click();

@@ -21,9 +21,15 @@
 #include <initializer_list>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+// Texts in test failures as text, not as arrays of characters.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace apptest {
 
@@ -84,6 +90,7 @@ struct Rig {
     RecordingOpener opener;
     Messages messages;
     bool trayAvailable = true;
+    ScriptedDialog* languageDialog = nullptr;  // the window's language file dialog, once made
 
     std::string ProgramFolder() const {
         return QFile::encodeName(folder.path()).toStdString() + "/";
@@ -99,6 +106,12 @@ struct Rig {
             .messages = messages,
             .programFolder = ProgramFolder(),
             .trayAvailable = [this] { return trayAvailable; },
+            .languageDialog =
+                [this](QWidget&) {
+                    auto dialog = std::make_unique<ScriptedDialog>();
+                    languageDialog = dialog.get();
+                    return std::unique_ptr<LanguageFileDialog>(std::move(dialog));
+                },
         });
     }
 };

@@ -2,6 +2,7 @@
 // texts, hints, fonts, colours, initial states, tab order and the component list.
 
 #include "AppFakes.h"
+#include "UserInput.h"
 #include "app/AdapterComboBox.h"
 
 #include <gtest/gtest.h>
@@ -263,15 +264,12 @@ TEST_F(FormLayoutTest, InitialStatesOfTheControls) {
 
 TEST_F(FormLayoutTest, TabOrderRunsThroughTheFiveFocusableControls) {
     window->ShowFromTray();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    W("SearchText")->setFocus();
+    ASSERT_TRUE(apptest::FocusOn(*W("SearchText")));
     const char* order[] = {"btnSearch", "chkLine", "trkVisible", "selAdapter", "SearchText"};
     for (const char* next : order) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        apptest::Press(Qt::Key_Tab);
         QWidget* focus = QApplication::focusWidget();
         ASSERT_NE(focus, nullptr);
-        // The search box's editor stands for the box.
-        if (focus->parentWidget() == W("SearchText")) focus = W("SearchText");
         EXPECT_EQ(focus->objectName(), QString::fromLatin1(next));
     }
     int focusable = 0;

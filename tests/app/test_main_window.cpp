@@ -2,6 +2,7 @@
 // transparency, size, the adapter list and the search box, with fakes for the system.
 
 #include "AppFakes.h"
+#include "UserInput.h"
 #include "app/AdapterComboBox.h"
 #include "app/BuildConfig.h"
 #include "app/FormComponents.h"
@@ -209,14 +210,13 @@ TEST_F(MainWindowTest, TheAdapterListCannotBeChangedFromTheKeyboardOrTheWheel) {
     rig.settings.values["adapter"] = kFast;
     Start();
     window->ShowFromTray();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    Adapters()->setFocus();
+    ASSERT_TRUE(apptest::FocusOn(*Adapters()));
     const int writes = rig.settings.writes;
     for (Qt::Key key : {Qt::Key_Up, Qt::Key_Down, Qt::Key_Home, Qt::Key_End, Qt::Key_A, Qt::Key_F1,
                         Qt::Key_Space}) {
-        QTest::keyClick(Adapters(), key);
+        apptest::Press(key);
     }
-    QTest::keyClick(Adapters(), Qt::Key_Down, Qt::AltModifier);
+    apptest::Press(Qt::Key_Down, Qt::AltModifier);
     QWheelEvent wheel(QPointF(5, 5), Adapters()->mapToGlobal(QPointF(5, 5)), QPoint(),
                       QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(Adapters(), &wheel);
@@ -229,34 +229,37 @@ TEST_F(MainWindowTest, TheAdapterListCannotBeChangedFromTheKeyboardOrTheWheel) {
 TEST_F(MainWindowTest, F1OpensTheHelpPageOnceInTheListedControlsAndKeysGoOn) {
     Start();
     window->ShowFromTray();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    QWidget* edit = Search()->lineEdit();
-    for (QWidget* control : {edit, static_cast<QWidget*>(Child<QPushButton>("btnSearch")),
-                             static_cast<QWidget*>(Child<QCheckBox>("chkLine")),
-                             static_cast<QWidget*>(Child<QSlider>("trkVisible"))}) {
+    for (QWidget* control :
+         {static_cast<QWidget*>(Search()), static_cast<QWidget*>(Child<QPushButton>("btnSearch")),
+          static_cast<QWidget*>(Child<QCheckBox>("chkLine")),
+          static_cast<QWidget*>(Child<QSlider>("trkVisible"))}) {
         rig.opener.opened.clear();
-        control->setFocus();
-        QTest::keyClick(control, Qt::Key_F1);
+        ASSERT_TRUE(apptest::FocusOn(*control));
+        apptest::Press(Qt::Key_F1);
         EXPECT_EQ(rig.opener.opened, std::vector<std::string>{kHelp})
             << control->objectName().toStdString();
     }
     // The window itself, when no control has the focus.
     rig.opener.opened.clear();
-    window->setFocus();
     QApplication::focusWidget()->clearFocus();
-    QTest::keyClick(window.get(), Qt::Key_F1);
+    apptest::Press(Qt::Key_F1);
     EXPECT_EQ(rig.opener.opened, std::vector<std::string>{kHelp});
 
     // Keys are not swallowed: typing still reaches the controls.
-    edit->setFocus();
-    QTest::keyClicks(edit, "abc");
+    ASSERT_TRUE(apptest::FocusOn(*Search()));
+    apptest::Type("abc");
     EXPECT_EQ(Search()->currentText(), "abc");
-    Child<QSlider>("trkVisible")->setFocus();
-    QTest::keyClick(Child<QSlider>("trkVisible"), Qt::Key_Left);
+    ASSERT_TRUE(apptest::FocusOn(*Child<QSlider>("trkVisible")));
+    apptest::Press(Qt::Key_Left);
     EXPECT_EQ(Child<QSlider>("trkVisible")->value(), 254);
 }
 
-TEST_F(MainWindowTest, EnterInTheSearchBoxSearchesAndRecordsTheQuery) {
+// The results page of a query as the browser receives it.
+std::string PageFor(const std::string& encoded) {
+    return std::string(build_config::kSearchUrl) + "/rsearch?text=" + encoded + "&from=prgTVR";
+}
+
+TEST_F(MainWindowTest, TheSearchTakesTheTextAsTypedByEnterSpaceOrClick) {
     {
         QFile history(rig.File("search.csv"));
         ASSERT_TRUE(history.open(QIODevice::WriteOnly));
@@ -267,28 +270,54 @@ TEST_F(MainWindowTest, EnterInTheSearchBoxSearchesAndRecordsTheQuery) {
     EXPECT_EQ(Search()->itemText(0), "a;b");
     EXPECT_EQ(Search()->itemText(1), "weather");
     EXPECT_EQ(Search()->currentText(), "");
-
     window->ShowFromTray();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    QWidget* edit = Search()->lineEdit();
-    edit->setFocus();
-    QTest::keyClicks(edit, "abc");
-    QTest::keyClick(edit, Qt::Key_Return);
-    const std::string page =
-        std::string(build_config::kSearchUrl) + "/rsearch?text=%61%62%63&from=prgTVR";
-    EXPECT_EQ(rig.opener.opened, std::vector<std::string>{page});
-    EXPECT_EQ(Search()->count(), 3);
-    EXPECT_EQ(Search()->currentText(), "abc");  // the box keeps its text
+    auto* button = Child<QPushButton>("btnSearch");
+
+    // Every way of starting the search, with the box's text exactly as typed: nothing
+    // completes a prefix of an entry or turns a query into an entry in other letter case.
+    enum class How { EnterInBox, ClickOnButton, SpaceOnButton, EnterOnButton };
+    const struct {
+        const char* typed;
+        How start;
+        std::string encoded;
+    } cases[] = {
+        {"abc", How::EnterInBox, "%61%62%63"},
+        {"weat", How::EnterInBox, "%77%65%61%74"},
+        {"Weather", How::ClickOnButton, "%57%65%61%74%68%65%72"},
+        {"a;b", How::SpaceOnButton, "%61%3B%62"},
+        {"WEATHER", How::EnterOnButton, "%57%45%41%54%48%45%52"},
+    };
+    for (const auto& c : cases) {
+        rig.opener.opened.clear();
+        ASSERT_TRUE(apptest::FocusOn(*Search()));
+        apptest::Press(Qt::Key_A, Qt::ControlModifier);  // the old text goes on typing
+        apptest::Type(c.typed);
+        EXPECT_EQ(Search()->currentText().toStdString(), c.typed);
+        switch (c.start) {
+            case How::EnterInBox:
+                apptest::Press(Qt::Key_Return);
+                break;
+            case How::ClickOnButton:
+                QTest::mouseClick(button, Qt::LeftButton);
+                break;
+            case How::SpaceOnButton:
+            case How::EnterOnButton:
+                apptest::Press(Qt::Key_Tab);
+                ASSERT_TRUE(button->hasFocus());
+                apptest::Press(c.start == How::SpaceOnButton ? Qt::Key_Space : Qt::Key_Return);
+                break;
+        }
+        EXPECT_EQ(rig.opener.opened, std::vector<std::string>{PageFor(c.encoded)}) << c.typed;
+        EXPECT_EQ(Search()->currentText().toStdString(), c.typed);  // the box keeps its text
+    }
+    // Only the two new queries were recorded; entries in other letter case count as known.
+    EXPECT_EQ(Search()->count(), 4);
     QFile history(rig.File("search.csv"));
     ASSERT_TRUE(history.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(history.readAll().endsWith(";abc\r\n"));
-
-    // Known queries, in any letter case, open the page but are not recorded again.
-    rig.opener.opened.clear();
-    Search()->setEditText("WEATHER");
-    Child<QPushButton>("btnSearch")->click();
-    EXPECT_EQ(rig.opener.opened.size(), 1u);
-    EXPECT_EQ(Search()->count(), 3);
+    const QList<QByteArray> lines = history.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 5);  // four lines and the empty rest after the last
+    EXPECT_TRUE(lines[2].endsWith(";abc\r"));
+    EXPECT_TRUE(lines[3].endsWith(";weat\r"));
 }
 
 TEST_F(MainWindowTest, ClosingHidesWhileExitEndsTheProgram) {
@@ -446,6 +475,26 @@ TEST_F(MainWindowTest, ALanguageFileCaptionHidesTheWindowFromALaterStart) {
     EXPECT_EQ(Child<QLabel>("pnlLanguage")->text(), "Pro");
     EXPECT_FALSE(window->ShowIfIdentity("TfrmMain", kCaption));
     EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, ALanguageFileLeavesTheWatchedAdapterInTheList) {
+    rig.settings.values["adapter"] = kFast;
+    Start();
+    window->ShowFromTray();
+    const int writes = rig.settings.writes;
+    // Empty, unknown, or naming another adapter: the list goes on showing the watched one.
+    for (const QString& value : {QString(), QString("something"), kWireless}) {
+        QFile lng(rig.File("other.lng"));
+        ASSERT_TRUE(lng.open(QIODevice::WriteOnly));
+        lng.write("Language:=Other\r\n\r\nfrmMain.selAdapter.Text:=" + value.toUtf8() + "\r\n");
+        lng.close();
+        rig.languageDialog->answer = lng.fileName();
+        QTest::mouseClick(Child<QToolButton>("btnSelectLanguage"), Qt::LeftButton);
+        ASSERT_EQ(Child<QLabel>("pnlLanguage")->text(), "Other");
+        EXPECT_EQ(Adapters()->currentText(), kFast) << value.toStdString();
+        EXPECT_EQ(window->Monitor().SelectedAdapter(), "00-0C-29-AB-01-FF");
+    }
+    EXPECT_EQ(rig.settings.writes, writes);  // no choice was made
 }
 
 TEST_F(MainWindowTest, MenuAndBannerEntriesOpenTheirPages) {

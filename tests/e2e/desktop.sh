@@ -113,27 +113,53 @@ start_program() {
 alive() { kill -0 "$1" 2>/dev/null && ! grep -q '^[0-9]* (.*) Z' "/proc/$1/stat" 2>/dev/null; }
 ended() { ! alive "$1"; }
 
-# The docked tray icons of the program, one per line: "x y width height" of each icon's
-# window on the screen.
-tray_icon_boxes() {
+# The docked tray icons of the program, one per line: "window x y width height" of each
+# icon's window, its place on the screen and its size.
+tray_icon_windows() {
     xwininfo -root -tree | awk '/"Torvane": \("torvane" "Torvane"\)/ {
         split($0, a, "  "); for (i in a) if (a[i] ~ /^[0-9]+x[0-9]+\+/) { split(a[i], g, /[x+]/); w = g[1]; h = g[2] }
         for (i in a) if (a[i] ~ /^\+-?[0-9]+\+-?[0-9]+$/) { split(a[i], p, "+"); x = p[2]; y = p[3] }
-        if (w > 8 && w <= 64 && h > 8 && h <= 64) print x, y, w, h }'
+        if (w > 8 && w <= 64 && h > 8 && h <= 64) print $1, x, y, w, h }'
 }
-# "x y" of each icon's centre.
+# "x y width height" of each icon on the screen (for screenshots).
+tray_icon_boxes() { tray_icon_windows | cut -d' ' -f2-; }
+# "x y" of each icon's centre on the screen.
 tray_icons() { tray_icon_boxes | awk '{print $1 + int($3 / 2), $2 + int($4 / 2)}'; }
 tray_icon_count() { tray_icons | wc -l; }
 has_tray_icon() { [ "$(tray_icon_count)" -ge 1 ]; }
 
+# click_in WINDOW X Y [BUTTON] [REPEAT]: clicks at X, Y of the window's own area, counted
+# from its top left corner. Not from a position on the screen: the place xdotool
+# getwindowgeometry reports is off by the frame under some window managers.
+click_in() {
+    xdotool mousemove --window "$1" "$2" "$3" click --repeat "${5:-1}" --delay 90 "${4:-1}"
+}
+# window_size WINDOW: "width height" of the window's own area.
+window_size() { xwininfo -id "$1" | awk '/Width:/ {w = $2} /Height:/ {h = $2} END {print w, h}'; }
+
 click_tray() { # click_tray BUTTON [REPEAT]
-    local pos
-    pos=$(tray_icons | head -n1)
-    [ -n "$pos" ] || fail "no tray icon to click"
+    local id w h
+    read -r id _ _ w h < <(tray_icon_windows | head -n1)
+    [ -n "${id:-}" ] || fail "no tray icon to click"
     # Clicks closer together than the double-click time would make one gesture.
     sleep 0.6
-    # shellcheck disable=SC2086
-    xdotool mousemove $pos click --repeat "${2:-1}" --delay 90 "$1"
+    click_in "$id" $((w / 2)) $((h / 2)) "$1" "${2:-1}"
+}
+
+# A visible window of the program other than the main window whose size fits the test
+# given (a command run with WIDTH and HEIGHT set), waited for up to five seconds: a drop-down
+# list or a menu. Its id on stdout.
+popup_window() {
+    local w
+    for _ in $(seq 50); do
+        for w in $(xdotool search --onlyvisible --class torvane 2>/dev/null); do
+            [ "$w" = "$(main_window)" ] && continue
+            read -r WIDTH HEIGHT < <(window_size "$w")
+            eval "$1" && echo "$w" && return 0
+        done
+        sleep 0.1
+    done
+    return 1
 }
 
 # The main window: its X window id, whether mapped or not.

@@ -80,25 +80,16 @@ note "the window opens from the tray; the user picks veth0 in the adapter list"
 click_tray 1
 wait_for 10 window_mapped || fail "a click did not show the window"
 sleep 0.5
-read -r WX WY < <(window_origin)
-xdotool mousemove $((WX + 230)) $((WY + 214)) click 1
-popup=""
-for _ in $(seq 50); do
-    popup=$(xdotool search --onlyvisible --class torvane 2>/dev/null | while read -r w; do
-        [ "$w" = "$(main_window)" ] && continue
-        eval "$(xdotool getwindowgeometry --shell "$w")"
-        [ "$WIDTH" -ge 400 ] && [ "$WIDTH" -le 480 ] && [ "$HEIGHT" -lt 200 ] && echo "$w"
-    done | head -n1)
-    [ -n "$popup" ] && break
-    sleep 0.1
-done
-[ -n "$popup" ] || fail "the adapter list did not open"
+click_in "$(main_window)" 230 214
+popup=$(popup_window '[ "$WIDTH" -ge 400 ] && [ "$WIDTH" -le 480 ] && [ "$HEIGHT" -lt 200 ]') ||
+    fail "the adapter list did not open"
 sleep 0.5
 shot 09-adapter-list-open
 wait_for 10 probe_is selAdapter.items "$ITEM|$OTHER" ||
     fail "adapter list: '$(probe selAdapter.items)'"
-eval "$(xdotool getwindowgeometry --shell "$popup")"
-xdotool mousemove $((X + 60)) $((Y + HEIGHT / 4)) click 1
+# The first of the two items, in the upper half of the list.
+read -r _ height < <(window_size "$popup")
+click_in "$popup" 60 $((height / 4))
 wait_for 10 probe_is selAdapter "$ITEM" || fail "the pick shows '$(probe selAdapter)'"
 wait_for 10 grep -qF "adapter=$ITEM" "$XDG_CONFIG_HOME/Quendra/TVR.conf" ||
     fail "the choice was not remembered: $(cat "$XDG_CONFIG_HOME/Quendra/TVR.conf" 2>&1)"

@@ -33,22 +33,23 @@ grep -q MINIMIZE <<<"$actions" && grep -q CLOSE <<<"$actions" || fail "no minimi
 geometry() { xwininfo -id "$W" | awk '/Absolute upper-left X/ {x = $4} /Absolute upper-left Y/ {y = $4}
     /Width:/ {w = $2} /Height:/ {h = $2} END {print x, y, w, h}'; }
 before=$(geometry)
-read -r WX WY _ _ <<<"$before"
+read -r WX _ _ _ <<<"$before"
+# A double-click on the title bar, in the frame the window manager put around the window.
 top=$(xprop -id "$W" _NET_FRAME_EXTENTS | awk -F', ' '{print $3}')
-xdotool mousemove $((WX + 150)) $((WY - ${top:-20} / 2)) click --repeat 2 --delay 80 1
+frame=$(xwininfo -id "$W" -tree | awk '/Parent window id/ {print $4}')
+click_in "$frame" 150 $((${top:-20} / 2)) 1 2
 # Openbox 3.6 keeps a maximise button in the title bar of a window that cannot be maximised
 # (drawn like the others, it does nothing) so that the buttons beside it keep their place.
 # Its clicks must change nothing either: it is the middle one of three buttons right of the
-# title text.
-frame=$(xwininfo -id "$W" -tree | awk '/Parent window id/ {print $4}')
+# title text, each a window of its own.
 buttons=$(xwininfo -id "$frame" -tree | awk '$NF ~ /^\+[0-9]+\+[0-9]+$/ && $(NF-1) ~ /^1[0-9]x1[0-9]\+/ {
-    print $1, $NF}' | while read -r id pos; do
-    xwininfo -id "$id" | grep -q IsViewable && echo "$pos"
-done | tr '+' ' ' | sort -n -k1 | awk -v left=$((WX + 200)) '$1 > left')
+    split($NF, p, "+"); print $1, p[2]}' | while read -r id x; do
+    xwininfo -id "$id" | grep -q IsViewable && echo "$id $x"
+done | sort -n -k2 | awk -v left=$((WX + 200)) '$2 > left')
 if [ "$(wc -l <<<"$buttons")" -eq 3 ]; then
-    read -r mx my < <(sed -n 2p <<<"$buttons")
+    read -r maximise _ < <(sed -n 2p <<<"$buttons")
     for button in 1 2 3; do
-        xdotool mousemove $((mx + 6)) $((my + 6)) click $button
+        click_in "$maximise" 6 6 $button
         sleep 0.3
     done
 fi
@@ -100,21 +101,13 @@ wait_for 15 has_tray_icon || fail "the icon did not come back to the new tray"
 
 note "the tray menu's Exit ends the program"
 click_tray 3
-menu=""
-for _ in $(seq 50); do
-    menu=$(xdotool search --onlyvisible --class torvane 2>/dev/null | while read -r w; do
-        geo=$(xwininfo -id "$w" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w, h}')
-        set -- $geo
-        [ "$1" -gt 100 ] && [ "$2" -gt 60 ] && [ "$2" -lt 300 ] && echo "$w"
-    done | head -n1)
-    [ -n "$menu" ] && break
-    sleep 0.1
-done
-[ -n "$menu" ] || fail "the tray menu did not open"
+menu=$(popup_window '[ "$WIDTH" -gt 100 ] && [ "$HEIGHT" -gt 60 ] && [ "$HEIGHT" -lt 300 ]') ||
+    fail "the tray menu did not open"
 sleep 0.3
 shot 03-tray-menu
-eval "$(xdotool getwindowgeometry --shell "$menu")"
-xdotool mousemove $((X + 40)) $((Y + HEIGHT - 12)) click 1
+# "Exit" is the menu's last item.
+read -r _ height < <(window_size "$menu")
+click_in "$menu" 40 $((height - 12))
 expect_exit_0 "$PID" 10
 wait_for 5 sh -c '! xwininfo -root -tree | grep -q "\"Torvane\": (\"torvane\""' ||
     fail "the tray icon stayed after Exit"
