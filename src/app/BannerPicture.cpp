@@ -6,6 +6,7 @@
 #include <QPixmap>
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <csetjmp>
 #include <cstdio>
@@ -132,6 +133,23 @@ QImage Visible(const QImage& picture) {
                         std::min(picture.height(), kBannerSize.height()));
 }
 
+std::optional<BannerFrames> DecodeBanner(BannerPictureKind kind, const std::string& bytes) {
+    if (kind == BannerPictureKind::Jpeg) {
+        std::optional<QImage> picture = DecodeJpeg(bytes);
+        if (!picture) return std::nullopt;
+        return BannerFrames{std::move(*picture), {}};
+    }
+    if (kind != BannerPictureKind::Gif || bytes.size() < 3) return std::nullopt;
+    // The signature is taken in any case; Qt's reader knows it in capitals only.
+    QByteArray data = QByteArray::fromStdString(bytes);
+    for (int i = 0; i < 3; ++i)
+        data[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(data[i])));
+    std::optional<GifPicture> picture = DecodeGif(data);
+    if (!picture) return std::nullopt;
+    if (picture->frames < 2) data.clear();
+    return BannerFrames{std::move(picture->firstFrame), std::move(data)};
+}
+
 }  // namespace bannerpicture
 
 BannerView::BannerView(QLabel& image) : image_(image) {}
@@ -141,23 +159,12 @@ BannerView::~BannerView() {
 }
 
 bool BannerView::Show(BannerPictureKind kind, const std::string& bytes) {
-    if (kind == BannerPictureKind::Jpeg) {
-        const std::optional<QImage> picture = bannerpicture::DecodeJpeg(bytes);
-        if (!picture) return false;
-        ShowStill(*picture);
-        return true;
-    }
-    if (kind != BannerPictureKind::Gif || bytes.size() < 3) return false;
-    // The signature is taken in any case; Qt's reader knows it in capitals only.
-    QByteArray data = QByteArray::fromStdString(bytes);
-    for (int i = 0; i < 3; ++i)
-        data[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(data[i])));
-    const std::optional<bannerpicture::GifPicture> picture = bannerpicture::DecodeGif(data);
-    if (!picture) return false;
-    if (picture->frames > 1) {
-        Animate(std::move(data));
+    std::optional<bannerpicture::BannerFrames> frames = bannerpicture::DecodeBanner(kind, bytes);
+    if (!frames) return false;
+    if (frames->animation.isEmpty()) {
+        ShowStill(frames->still);
     } else {
-        ShowStill(picture->firstFrame);
+        Animate(std::move(frames->animation));
     }
     return true;
 }

@@ -42,6 +42,15 @@ std::optional<GifPicture> DecodeGif(const QByteArray& bytes);
 // The visible part of a picture: its top left corner, at most 468 x 60.
 QImage Visible(const QImage& picture);
 
+// What Image1 is to show for a fetched picture: a still picture, or an animated GIF to be
+// played from its bytes (its first frame decoded already). Nothing for a kind other than
+// GIF or JPEG, or data that cannot be decoded.
+struct BannerFrames {
+    QImage still;          // the visible part of the picture or of the first frame
+    QByteArray animation;  // an animated GIF's bytes; empty for a still picture
+};
+std::optional<BannerFrames> DecodeBanner(BannerPictureKind kind, const std::string& bytes);
+
 }  // namespace bannerpicture
 
 // What Image1 shows. It keeps the last banner until another one replaces it.
