@@ -225,6 +225,7 @@ void TfrmMain::WireBannerClients() {
         HttpCli1DocData(buffer, length);
     };
     fetch.OnDocEnd = [this] { HttpCli1DocEnd(); };
+    fetch.OnPoll = [this] { banner_->FetchPoll(); };
     fetch.OnSocketError = [this] { HttpCli1SocketError(); };
     fetch.OnSocksError = [this](int error, const std::string& message) {
         HttpCli1SocksError(error, message);

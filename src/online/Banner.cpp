@@ -124,6 +124,7 @@ bool Banner::Fetch() {
         HttpCli1.URL = FetchAddress();
         HttpCli1.NoCache = true;
         DropData();
+        fetchStarted_ = std::chrono::steady_clock::now();
         try {
             HttpCli1.Get();
         } catch (const std::exception&) {
@@ -142,6 +143,7 @@ bool Banner::ClickThrough() {
     HttpCli2.Cookie = vars_.bannerCookies;
     HttpCli2.NoCache = true;
     try {
+        if (!HttpCli2.Busy()) clickOpened_ = false;
         HttpCli2.Get();
     } catch (const std::exception&) {
         HttpCli2.Abort();
@@ -168,14 +170,21 @@ void Banner::FetchLocationChange() {
 
 void Banner::FetchDocData(const char* buffer, std::size_t length) {
     if (length > kBodyCap - vars_.bannerData.size()) {
-        // Too long for a banner: the fetch fails as if its GET had raised an error.
-        vars_.bannerAborted = true;
-        vars_.bannerState = BannerState::Idle;
-        DropData();
-        HttpCli1.Abort();
+        FailFetch();  // too long for a banner
         return;
     }
     vars_.bannerData.append(buffer, length);
+}
+
+void Banner::FetchPoll() {
+    if (std::chrono::steady_clock::now() - fetchStarted_ > config_.fetchTimeLimit) FailFetch();
+}
+
+void Banner::FailFetch() {
+    vars_.bannerAborted = true;
+    vars_.bannerState = BannerState::Idle;
+    DropData();
+    HttpCli1.Abort();
 }
 
 BannerDocument Banner::FetchDocEnd() {
@@ -202,6 +211,10 @@ void Banner::PictureShown() {
 
 void Banner::ClickLocationChange() {
     vars_.bannerState = BannerState::Shown;
+    // One page per click: a chain of redirections (or a loop) must not open a browser
+    // window for every hop.
+    if (clickOpened_) return;
+    clickOpened_ = true;
     opener_.Open(HttpCli2.Location());
 }
 

@@ -15,6 +15,7 @@
 #include "online/BannerState.h"
 #include "online/HttpClient.h"
 
+#include <chrono>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -49,6 +50,10 @@ struct BannerConfig {
     std::string adUrl;
     std::string publisher;
     std::string catalogueUrl;
+    // A fetch that has not ended after this long fails as an error does: a service that
+    // never finishes its answer would otherwise keep the state at 213, and with it the tray
+    // icon's double-click dead, for good.
+    std::chrono::milliseconds fetchTimeLimit = std::chrono::seconds(60);
 };
 
 // What the window does at the end of a fetch's document.
@@ -90,11 +95,14 @@ class Banner {
     void FetchCookie(const std::string& data);
     void FetchLocationChange();
     void FetchDocData(const char* buffer, std::size_t length);
+    // On every pass of the fetch's wait: ends a fetch that has run out of time.
+    void FetchPoll();
     // The body is whole: what it is and what to show. The buffer is empty afterwards.
     BannerDocument FetchDocEnd();
     // The window has shown the picture FetchDocEnd handed over.
     void PictureShown();
-    // Events of the click-through: a redirection opens its address in the browser.
+    // Events of the click-through: its first redirection opens the new address in the
+    // browser, which follows any further ones itself.
     void ClickLocationChange();
     // A connection failure of either client.
     void ConnectionFailed();
@@ -117,6 +125,8 @@ class Banner {
 
   private:
     void DropData();
+    // Ends the running fetch as if its GET had raised an error.
+    void FailFetch();
 
     HttpClient& HttpCli1;
     HttpClient& HttpCli2;
@@ -124,4 +134,6 @@ class Banner {
     BannerConfig config_;
 
     BannerVars vars_;
+    std::chrono::steady_clock::time_point fetchStarted_;
+    bool clickOpened_ = false;  // the running click-through has opened its page
 };

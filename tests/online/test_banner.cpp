@@ -45,11 +45,12 @@ Canned Body(std::string body) {
 // The banner with its two clients, wired as the window wires them. The window's picture
 // decoding is not here: every GIF or JPEG handed over counts as shown.
 struct BannerRig {
-    explicit BannerRig(const std::string& adUrl = {}) {
+    explicit BannerRig(const std::string& adUrl = {},
+                       std::chrono::milliseconds limit = std::chrono::seconds(60)) {
         EnsureApp();
         banner = std::make_unique<Banner>(
             fetch, click, opener,
-            BannerConfig{adUrl.empty() ? server.Url("/ads") : adUrl, "4711", kCatalogue});
+            BannerConfig{adUrl.empty() ? server.Url("/ads") : adUrl, "4711", kCatalogue, limit});
         HttpEvents& f = fetch.events;
         f.OnBeforeHeaderSend = [this](HttpMethod, auto& lines) { banner->BeforeHeaderSend(lines); };
         f.OnCookie = [this](const std::string& data, bool&) { banner->FetchCookie(data); };
@@ -62,6 +63,7 @@ struct BannerRig {
             if (!documents.back().picture.empty()) banner->PictureShown();
         };
         f.OnSocketError = [this] { banner->ConnectionFailed(); };
+        f.OnPoll = [this] { banner->FetchPoll(); };
         click.events.OnBeforeHeaderSend = f.OnBeforeHeaderSend;
         click.events.OnLocationChange = [this] { banner->ClickLocationChange(); };
         click.events.OnSocketError = f.OnSocketError;
@@ -191,11 +193,20 @@ TEST_P(BannerFetch, LeavesTheStateAndPictureTheAnswerCallsFor) {
 INSTANTIATE_TEST_SUITE_P(Answers, BannerFetch, ::testing::ValuesIn(kFetchCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(BannerFailure, ARefusedConnectionIsAFailedFetch) {
-    BannerRig rig("http://127.0.0.1:" + std::to_string(LocalHttpServer::RefusedPort()));
-    EXPECT_TRUE(rig.banner->Fetch());
-    EXPECT_EQ(rig.Vars().bannerState, BannerState::Idle);
-    EXPECT_TRUE(rig.Vars().bannerAborted);
+TEST(BannerFailure, ARefusedConnectionOrAnAnswerThatNeverEndsIsAFailedFetch) {
+    BannerRig refused("http://127.0.0.1:" + std::to_string(LocalHttpServer::RefusedPort()));
+    EXPECT_TRUE(refused.banner->Fetch());
+    EXPECT_EQ(refused.Vars().bannerState, BannerState::Idle);
+    EXPECT_TRUE(refused.Vars().bannerAborted);
+
+    BannerRig slow(std::string(), std::chrono::milliseconds(300));
+    slow.server.Put(kBb, {.body = kGif2000, .wait = std::chrono::seconds(20)});
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(slow.banner->Fetch());
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_EQ(slow.Vars().bannerState, BannerState::Idle);
+    EXPECT_TRUE(slow.Vars().bannerAborted);
 }
 
 TEST(BannerWire, FetchAndClickThroughSendTheirAddressesCookiesAndReferer) {
@@ -235,6 +246,13 @@ TEST(BannerWire, FetchAndClickThroughSendTheirAddressesCookiesAndReferer) {
     }
     EXPECT_EQ(requests[0].Header("Cookie"), "");
     EXPECT_EQ(requests[2].Header("Cookie"), "b=2;a=1; path=/;");
+
+    // A chain of redirections opens its first address only; the browser follows the rest.
+    rig.server.Put(kBb, To("/hop?n=1"));
+    rig.server.Put("/hop", To("/shop"));
+    rig.opener.opened.clear();
+    rig.banner->ClickThrough();
+    EXPECT_EQ(rig.opener.opened, std::vector<std::string>{rig.server.Url("/hop?n=1")});
 
     // A counter that does not redirect opens nothing and leaves the state alone.
     rig.server.Put(kBb, Body("counted"));
