@@ -1,6 +1,7 @@
 #include "TfrmMain.h"
 
 #include "AdapterComboBox.h"
+#include "BannerPicture.h"
 #include "BuildConfig.h"
 #include "FormComponents.h"
 #include "FormLayout.h"
@@ -26,7 +27,6 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QSlider>
@@ -59,14 +59,6 @@ HttpClient& FindClient(QWidget& window, const char* name) {
     auto* component = dynamic_cast<form::HttpClientComponent*>(Find<QObject>(window, name));
     if (component == nullptr) throw std::logic_error(std::string("no HTTP client ") + name);
     return component->Client();
-}
-
-// The catalogue's root address with its colon written %3A, as the banner service wants
-// the page on which the banner is shown.
-std::string BannerLocation() {
-    std::string location = ReplaceAll(build_config::kCatalogueUrl, ":", "%3A");
-    if (location.empty() || location.back() != '/') location += '/';
-    return location;
 }
 
 }  // namespace
@@ -104,6 +96,10 @@ TfrmMain::TfrmMain(AppServices services, QWidget* parent)
     HttpCli1 = &FindClient(*this, "HttpCli1");
     HttpCli2 = &FindClient(*this, "HttpCli2");
     getpic = &FindClient(*this, "getpic");
+    banner_ =
+        std::make_unique<Banner>(*HttpCli1, *HttpCli2, services_.urlOpener,
+                                 BannerConfig{build_config::kAdUrl, build_config::kAdPublisher,
+                                              build_config::kCatalogueUrl});
     lblInetStat = Find<QLabel>(*this, "lblInetStat");
     lblLevelPerPeriod = Find<QLabel>(*this, "lblLevelPerPeriod");
     lblAverageDiagram = Find<QLabel>(*this, "lblAverageDiagram");
@@ -144,11 +140,14 @@ TfrmMain::TfrmMain(AppServices services, QWidget* parent)
     // complete inline without regard to letter case and turn "Weather" into the entry
     // "weather" when the box loses the focus; the list is there to pick from instead.
     SearchText->setCompleter(nullptr);
+    bannerView_ = std::make_unique<BannerView>(*Image1);
+    bannerView_->SetPlaying(false);  // the window starts hidden
 
     languageChoice_ = std::make_unique<LanguageChoice>(
         *this, services_.urlOpener, build_config::kMakerUrl, services_.programFolder,
         services_.languageDialog ? services_.languageDialog(*this) : nullptr);
     WireControls();
+    WireBannerClients();
 
     monitor_ = std::make_unique<TrafficMonitor>(services_.interfaceTable, services_.settings,
                                                 services_.clock,
@@ -217,6 +216,38 @@ void TfrmMain::WireControls() {
     }
 }
 
+void TfrmMain::WireBannerClients() {
+    HttpEvents& fetch = HttpCli1->events;
+    fetch.OnBeforeHeaderSend = [this](HttpMethod method, std::vector<std::string>& headers) {
+        HttpCli1BeforeHeaderSend(method, headers);
+    };
+    fetch.OnCookie = [this](const std::string& data, bool& accept) {
+        HttpCli1Cookie(data, accept);
+    };
+    fetch.OnLocationChange = [this] { HttpCli1LocationChange(); };
+    fetch.OnDocData = [this](const char* buffer, std::size_t length) {
+        HttpCli1DocData(buffer, length);
+    };
+    fetch.OnDocEnd = [this] { HttpCli1DocEnd(); };
+    fetch.OnPoll = [this] { banner_->FetchPoll(); };
+    fetch.OnSocketError = [this] { HttpCli1SocketError(); };
+    fetch.OnSocksError = [this](int error, const std::string& message) {
+        HttpCli1SocksError(error, message);
+    };
+
+    HttpEvents& click = HttpCli2->events;
+    click.OnBeforeHeaderSend = fetch.OnBeforeHeaderSend;  // the same Referer line
+    click.OnLocationChange = [this] { HttpCli2LocationChange(); };
+    click.OnDocBegin = [this] { HttpCli2DocBegin(); };
+    click.OnDocData = [this](const char* buffer, std::size_t length) {
+        HttpCli2DocData(buffer, length);
+    };
+    click.OnSocketError = [this] { HttpCli2SocketError(); };
+    click.OnSocksError = [this](int error, const std::string& message) {
+        HttpCli2SocksError(error, message);
+    };
+}
+
 void TfrmMain::SetOnlineHooks(OnlineHooks hooks) {
     hooks_ = std::move(hooks);
     N1->setEnabled(static_cast<bool>(hooks_.updateOperation));
@@ -234,19 +265,13 @@ void TfrmMain::FormCreate() {
         },
         // 2. Banner, first half: the page the banner counts as shown on, and the first
         //    cache-breaking number.
-        [this] {
-            banner_.bannerLoc = BannerLocation();
-            banner_.bannerNoCache = static_cast<int>(QRandomGenerator::global()->bounded(100000));
-        },
+        [this] { banner_->SetUpPage(); },
         // 3. The caption a later start looks for.
         [this] {
             setWindowTitle(QStringLiteral("Torvane v") + QString::fromStdString(GetExeVersion()));
         },
         // 4. Banner, second half: no banner yet, an empty buffer for downloads.
-        [this] {
-            banner_.bannerState = BannerState::Idle;
-            banner_.bannerData = QByteArray();
-        },
+        [this] { banner_->SetUpBuffer(); },
         // 5. Diagram clock: started when the monitor was made with the window, moments ago.
         [] {},
         // 6. Sampling state.
@@ -308,7 +333,7 @@ void TfrmMain::OnTrayActivated(int reason) {
 }
 
 void TfrmMain::RxTrayIconDblClick() {
-    if (banner_.bannerState == BannerState::Loading) return;  // a banner request is under way
+    if (bannerState() == BannerState::Loading) return;  // a banner request is under way
     if (isVisible()) {
         HideToTray();
         return;
@@ -393,7 +418,14 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 
 void TfrmMain::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    bannerView_->SetPlaying(true);
     QCoreApplication::processEvents();
+}
+
+void TfrmMain::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    // Nobody sees an animated banner of a hidden window; it rests until the window shows.
+    bannerView_->SetPlaying(false);
 }
 
 void TfrmMain::changeEvent(QEvent* event) {
@@ -647,19 +679,66 @@ void TfrmMain::tmrBannerTimer() {
 }
 
 void TfrmMain::Button1Click() {
-    if (hooks_.bannerFetch) hooks_.bannerFetch();
     // Unless a banner is shown, the built-in picture takes its place.
-    if (banner_.bannerState != BannerState::Shown) Image2->setVisible(true);
+    if (banner_->Fetch()) Image2->setVisible(true);
 }
 
 void TfrmMain::Image1Click() {
-    if (hooks_.bannerClick) hooks_.bannerClick();
+    if (banner_->ClickThrough()) Button1Click();
 }
 
 void TfrmMain::Image2Click() {
-    banner_.bannerState = BannerState::Shown;
-    OpenPage(std::string(build_config::kCatalogueUrl) + "/?fromtvr");
+    banner_->BuiltInClick();
     Button1Click();
+}
+
+void TfrmMain::HttpCli1BeforeHeaderSend(HttpMethod, std::vector<std::string>& headers) {
+    banner_->BeforeHeaderSend(headers);
+}
+
+void TfrmMain::HttpCli1Cookie(const std::string& data, bool&) {
+    banner_->FetchCookie(data);
+}
+
+void TfrmMain::HttpCli1LocationChange() {
+    banner_->FetchLocationChange();
+}
+
+void TfrmMain::HttpCli1DocData(const char* buffer, std::size_t length) {
+    banner_->FetchDocData(buffer, length);
+}
+
+void TfrmMain::HttpCli1DocEnd() {
+    const BannerDocument document = banner_->FetchDocEnd();
+    if (document.hideBuiltIn) Image2->hide();
+    if (document.picture.empty()) return;
+    // A picture that cannot be decoded leaves the last banner in place and the state at 0.
+    if (bannerView_->Show(document.kind, document.picture)) banner_->PictureShown();
+}
+
+void TfrmMain::HttpCli1SocketError() {
+    banner_->ConnectionFailed();
+}
+
+void TfrmMain::HttpCli1SocksError(int, const std::string&) {
+    banner_->ConnectionFailed();
+}
+
+void TfrmMain::HttpCli2LocationChange() {
+    banner_->ClickLocationChange();
+}
+
+// The answer of the click counter is not wanted; its body is dropped as it comes.
+void TfrmMain::HttpCli2DocBegin() {}
+
+void TfrmMain::HttpCli2DocData(const char*, std::size_t) {}
+
+void TfrmMain::HttpCli2SocketError() {
+    banner_->ConnectionFailed();
+}
+
+void TfrmMain::HttpCli2SocksError(int, const std::string&) {
+    banner_->ConnectionFailed();
 }
 
 // ---------------------------------------------------------------------------------------

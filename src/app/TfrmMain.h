@@ -7,20 +7,22 @@
 
 #include "AppServices.h"
 #include "TrayClicks.h"
+#include "online/Banner.h"
 #include "online/BannerState.h"
 #include "traffic/TrafficMonitor.h"
 
-#include <QByteArray>
 #include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 class AdapterComboBox;
+class BannerView;
 class LanguageChoice;
 class QAction;
 class QCheckBox;
@@ -38,13 +40,11 @@ class WebSearch;
 class TfrmMain final : public QWidget {
     Q_OBJECT
   public:
-    // Where the update check and the banner fetch connect. Until they are set the window
-    // does everything around them (timers, menu, pictures) and nothing in their place.
+    // Where the update check connects. Until it is set the window does everything around
+    // it (timers, menu) and nothing in its place.
     struct OnlineHooks {
         std::function<void()> updateDueTest = {};    // first tick of Timer2
         std::function<void()> updateOperation = {};  // "Update programm", btnd
-        std::function<void()> bannerFetch = {};      // fetch of a new banner picture
-        std::function<void()> bannerClick = {};      // click on the fetched banner (Image1)
     };
 
     // Creates the window and its components: the controls, the timers (Timer2 and
@@ -83,6 +83,19 @@ class TfrmMain final : public QWidget {
     void Button1Click();  // banner refresh
     void Image1Click();
     void Image2Click();
+    // Events of the banner's HTTP clients (HttpCli1 fetches, HttpCli2 clicks through).
+    void HttpCli1BeforeHeaderSend(HttpMethod method, std::vector<std::string>& headers);
+    void HttpCli1Cookie(const std::string& data, bool& accept);
+    void HttpCli1LocationChange();
+    void HttpCli1DocData(const char* buffer, std::size_t length);
+    void HttpCli1DocEnd();
+    void HttpCli1SocketError();
+    void HttpCli1SocksError(int error, const std::string& message);
+    void HttpCli2LocationChange();
+    void HttpCli2DocBegin();
+    void HttpCli2DocData(const char* buffer, std::size_t length);
+    void HttpCli2SocketError();
+    void HttpCli2SocksError(int error, const std::string& message);
     void btnSearchClick();
     void btnSelectLanguageClick();
     void btndClick();
@@ -101,10 +114,9 @@ class TfrmMain final : public QWidget {
 
     bool CloseFlag() const { return closeFlag_; }
     // The banner's state as the tray and the banner fetch share it.
-    BannerState bannerState() const { return banner_.bannerState; }
-    void SetBannerState(BannerState state) { banner_.bannerState = state; }
-    const std::string& bannerLoc() const { return banner_.bannerLoc; }
-    int bannerNoCache() const { return banner_.bannerNoCache; }
+    BannerState bannerState() const { return banner_->Vars().bannerState; }
+    const std::string& bannerLoc() const { return banner_->Vars().bannerLoc; }
+    int bannerNoCache() const { return banner_->Vars().bannerNoCache; }
 
     TrafficMonitor& Monitor() { return *monitor_; }
     LanguageChoice& Language() { return *languageChoice_; }
@@ -115,22 +127,17 @@ class TfrmMain final : public QWidget {
     void programEnds();
 
   protected:
-    void closeEvent(QCloseEvent* event) override;   // FormClose
-    void showEvent(QShowEvent* event) override;     // FormShow
+    void closeEvent(QCloseEvent* event) override;  // FormClose
+    void showEvent(QShowEvent* event) override;    // FormShow
+    void hideEvent(QHideEvent* event) override;
     void changeEvent(QEvent* event) override;       // minimising hides to the tray
     void keyPressEvent(QKeyEvent* event) override;  // FormKeyDown
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    struct BannerVars {
-        BannerState bannerState = BannerState::Idle;
-        int bannerNoCache = 0;
-        std::string bannerLoc;
-        QByteArray bannerData;
-    };
-
     void WireControls();
+    void WireBannerClients();
     void OnTrayActivated(int reason);
     void WatchTray();
     void FillSearchList();
@@ -194,7 +201,8 @@ class TfrmMain final : public QWidget {
     std::unique_ptr<TrafficMonitor> monitor_;
     std::unique_ptr<WebSearch> webSearch_;
     std::unique_ptr<LanguageChoice> languageChoice_;
-    BannerVars banner_;
+    std::unique_ptr<Banner> banner_;
+    std::unique_ptr<BannerView> bannerView_;
 
     bool closeFlag_ = false;
     bool trayPresent_ = false;

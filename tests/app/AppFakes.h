@@ -4,6 +4,7 @@
 // in a private program folder.
 
 #include "FakeClock.h"
+#include "FakeHttpClient.h"
 #include "FakeInterfaceTable.h"
 #include "FakeSettings.h"
 #include "RecordingOpener.h"
@@ -91,6 +92,15 @@ struct Rig {
     Messages messages;
     bool trayAvailable = true;
     ScriptedDialog* languageDialog = nullptr;  // the window's language file dialog, once made
+    // The window's HTTP clients as it makes them (HttpCli1, HttpCli2, getpic): scripted
+    // fakes, which fail a request nobody scripted, unless a test makes others.
+    std::vector<HttpClient*> clients;
+    std::vector<httpfake::FakeHttpClient*> http;
+    std::function<std::unique_ptr<HttpClient>()> makeHttpClient = [this] {
+        auto client = std::make_unique<httpfake::FakeHttpClient>();
+        http.push_back(client.get());
+        return std::unique_ptr<HttpClient>(std::move(client));
+    };
 
     std::string ProgramFolder() const {
         return QFile::encodeName(folder.path()).toStdString() + "/";
@@ -106,6 +116,12 @@ struct Rig {
             .messages = messages,
             .programFolder = ProgramFolder(),
             .trayAvailable = [this] { return trayAvailable; },
+            .makeHttpClient =
+                [this] {
+                    std::unique_ptr<HttpClient> client = makeHttpClient();
+                    clients.push_back(client.get());
+                    return client;
+                },
             .languageDialog =
                 [this](QWidget&) {
                     auto dialog = std::make_unique<ScriptedDialog>();

@@ -365,30 +365,25 @@ TEST_F(MainWindowTest, ATrayThatAppearsLaterTakesTheWindowIn) {
     EXPECT_EQ(ends.count(), 0);
 }
 
-TEST_F(MainWindowTest, TrayActivationTogglesUnlessABannerRequestIsUnderWay) {
-    int fetches = 0;
+TEST_F(MainWindowTest, TrayActivationTogglesTheWindowAndShowingAsksForABanner) {
     Start();
-    window->SetOnlineHooks({.bannerFetch = [&] { ++fetches; }});
+    httpfake::FakeHttpClient& banners = *rig.http.at(0);
+    for (int i = 0; i < 3; ++i)
+        banners.exchanges.push_back({{.connectionFails = true}});
     const auto activate = [this](QSystemTrayIcon::ActivationReason reason) {
         emit Child<QSystemTrayIcon>("RxTrayIcon")->activated(reason);
     };
 
-    window->SetBannerState(BannerState::Loading);
-    activate(QSystemTrayIcon::Trigger);
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(fetches, 0);
-
-    window->SetBannerState(BannerState::Idle);
     activate(QSystemTrayIcon::Trigger);
     EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(fetches, 1);                              // showing asks for a new banner
+    EXPECT_EQ(banners.sent.size(), 1u);                 // showing asks for a new banner
     EXPECT_TRUE(Child<QLabel>("Image2")->isVisible());  // none came: the built-in picture
 
     // A double-click reports a click first; the pair toggles once.
     activate(QSystemTrayIcon::Trigger);
     activate(QSystemTrayIcon::DoubleClick);
     EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(fetches, 1);
+    EXPECT_EQ(banners.sent.size(), 1u);
 
     // A tray that reports only the double-click toggles on it.
     activate(QSystemTrayIcon::DoubleClick);
@@ -396,15 +391,10 @@ TEST_F(MainWindowTest, TrayActivationTogglesUnlessABannerRequestIsUnderWay) {
     activate(QSystemTrayIcon::Context);
     EXPECT_TRUE(window->isVisible());
 
-    // While visible and loading, the double-click does nothing; "Show Statistic" still
-    // brings the window and asks for a banner.
-    window->SetBannerState(BannerState::Loading);
-    activate(QSystemTrayIcon::Trigger);
-    EXPECT_TRUE(window->isVisible());
-    const int before = fetches;
+    // "Show Statistic" on a visible window leaves it visible and asks for a banner.
     emit Child<QAction>("ShowStatistic")->triggered();
     EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(fetches, before + 1);
+    EXPECT_EQ(banners.sent.size(), 3u);
 }
 
 TEST_F(MainWindowTest, TheTrayPictureAndTooltipAreSentOnlyWhenTheyChange) {
@@ -506,23 +496,22 @@ TEST_F(MainWindowTest, MenuAndBannerEntriesOpenTheirPages) {
               (std::vector<std::string>{std::string(build_config::kProgramUrl) + "/?updateTVR",
                                         std::string(build_config::kMakerUrl) + "/?updateTVR"}));
 
-    int updates = 0, fetches = 0;
-    window->SetOnlineHooks(
-        {.updateOperation = [&] { ++updates; }, .bannerFetch = [&] { ++fetches; }});
+    int updates = 0;
+    window->SetOnlineHooks({.updateOperation = [&] { ++updates; }});
     EXPECT_TRUE(Child<QAction>("N1")->isEnabled());
     emit Child<QAction>("N1")->triggered();
     EXPECT_EQ(updates, 1);
 
+    // The built-in picture opens the catalogue; a new banner is asked for after it.
+    httpfake::FakeHttpClient& banners = *rig.http.at(0);
+    banners.exchanges.push_back({{.connectionFails = true}});
     rig.opener.opened.clear();
     window->ShowFromTray();
     Child<QLabel>("Image2")->show();
     QTest::mouseClick(Child<QLabel>("Image2"), Qt::LeftButton);
-    EXPECT_EQ(ToNumber(window->bannerState()), 1212);
     EXPECT_EQ(rig.opener.opened,
               std::vector<std::string>{std::string(build_config::kCatalogueUrl) + "/?fromtvr"});
-    EXPECT_EQ(fetches, 1);
-    Child<QToolButton>("SpeedButton1")->click();
-    EXPECT_EQ(fetches, 2);
+    EXPECT_EQ(banners.sent.size(), 1u);
 }
 
 TEST_F(MainWindowTest, TheOnceOnlyUpdateTickStopsItsTimersEvenWhenItFails) {

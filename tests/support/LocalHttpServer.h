@@ -12,6 +12,7 @@
 //   /loop                   302 back to /loop, for ever
 //   /cut                    content-length 1000, then 100 bytes and the connection closed
 //   /slow?ms=N              200 "late" after N ms (10000 when absent), or at ReleaseSlow()
+// and any other path the answer a test put there (Put), whatever the query.
 // Every answer also carries one Set-Cookie line per "cookie" parameter, in their order.
 //
 // With `selfSignedTls` it speaks https with a certificate that no authority has signed.
@@ -31,6 +32,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -97,6 +99,15 @@ class SelfSignedCertificate {
     X509* cert_;
 };
 
+// An answer a test puts at a path of its own.
+struct Canned {
+    int status = 200;
+    std::string body = {};
+    std::vector<std::pair<std::string, std::string>> headers = {};  // in the order sent
+    // Sent after this long, or at ReleaseSlow(); a server that is slow to answer.
+    std::chrono::milliseconds wait{0};
+};
+
 class LocalHttpServer {
   public:
     // `host` is the numeric address to listen on ("::1" for IPv6 loopback).
@@ -144,6 +155,12 @@ class LocalHttpServer {
     std::vector<RecordedRequest> Requests() const {
         std::lock_guard lock(mutex_);
         return requests_;
+    }
+
+    // The answer to every later request for `path`; a request already waiting keeps its own.
+    void Put(const std::string& path, Canned answer) {
+        std::lock_guard lock(mutex_);
+        canned_[path] = std::move(answer);
     }
 
     // Lets every slow answer go now.
@@ -221,6 +238,20 @@ class LocalHttpServer {
             wake_.wait_for(lock, wait, [this] { return released_; });
             res.set_content("late", "text/plain");
         });
+        server_->Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+            std::unique_lock lock(mutex_);
+            const auto found = canned_.find(req.path);
+            if (found == canned_.end()) {
+                res.status = 404;
+                return;
+            }
+            const Canned answer = found->second;
+            wake_.wait_for(lock, answer.wait, [this] { return released_; });
+            res.status = answer.status;
+            for (const auto& [name, value] : answer.headers)
+                res.headers.emplace(name, value);
+            res.set_content(answer.body, "application/octet-stream");
+        });
     }
 
     std::string host_;
@@ -233,6 +264,7 @@ class LocalHttpServer {
     std::condition_variable wake_;
     bool released_ = false;
     std::vector<RecordedRequest> requests_;
+    std::map<std::string, Canned> canned_;
 };
 
 class RawHeadServer {
