@@ -27,6 +27,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QSlider;
 class QSystemTrayIcon;
@@ -34,17 +35,18 @@ class QTimer;
 class HttpClient;
 class QToolButton;
 class WebSearch;
+namespace updatecheck {
+class UpdateOperation;
+}
 
 class TfrmMain final : public QWidget {
     Q_OBJECT
   public:
-    // Where the update check and the banner fetch connect. Until they are set the window
-    // does everything around them (timers, menu, pictures) and nothing in their place.
+    // Where the banner fetch connects. Until it is set the window does everything around it
+    // (timers, pictures) and nothing in its place.
     struct OnlineHooks {
-        std::function<void()> updateDueTest = {};    // first tick of Timer2
-        std::function<void()> updateOperation = {};  // "Update programm", btnd
-        std::function<void()> bannerFetch = {};      // fetch of a new banner picture
-        std::function<void()> bannerClick = {};      // click on the fetched banner (Image1)
+        std::function<void()> bannerFetch = {};  // fetch of a new banner picture
+        std::function<void()> bannerClick = {};  // click on the fetched banner (Image1)
     };
 
     // Creates the window and its components: the controls, the timers (Timer2 and
@@ -84,7 +86,7 @@ class TfrmMain final : public QWidget {
     void Image1Click();
     void Image2Click();
     void btnSearchClick();
-    void btndClick();
+    void btndClick();  // the update operation
     void N1Click();
     void N2Click();
     void N3Click();
@@ -164,6 +166,8 @@ class TfrmMain final : public QWidget {
     QLineEdit* edtByteWriteToday;
     QLineEdit* edtByteReadTodayLastSessinon;
     QLineEdit* edtByteWriteTodayLastSessinon;
+    QLabel* stbar;
+    QProgressBar* ProgressBar2;
     QCheckBox* chkLine;
     QSlider* trkVisible;
     QToolButton* btnOtherLNG;
@@ -193,6 +197,7 @@ class TfrmMain final : public QWidget {
     std::unique_ptr<TrafficMonitor> monitor_;
     std::unique_ptr<WebSearch> webSearch_;
     std::unique_ptr<LanguageChoice> languageChoice_;
+    std::unique_ptr<updatecheck::UpdateOperation> update_;  // none in a build without it
     BannerVars banner_;
 
     bool closeFlag_ = false;

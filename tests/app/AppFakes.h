@@ -84,6 +84,9 @@ struct Rig {
     RecordingOpener opener;
     Messages messages;
     bool trayAvailable = true;
+    // The window's HTTP clients (null: the real ones) and its self-update (none unless set).
+    std::function<std::unique_ptr<HttpClient>()> makeHttpClient;
+    UpdateServices update;
 
     std::string ProgramFolder() const {
         return QFile::encodeName(folder.path()).toStdString() + "/";
@@ -99,6 +102,8 @@ struct Rig {
             .messages = messages,
             .programFolder = ProgramFolder(),
             .trayAvailable = [this] { return trayAvailable; },
+            .makeHttpClient = makeHttpClient,
+            .update = update,
         });
     }
 };

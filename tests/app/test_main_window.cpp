@@ -450,20 +450,14 @@ TEST_F(MainWindowTest, ALanguageFileCaptionHidesTheWindowFromALaterStart) {
 
 TEST_F(MainWindowTest, MenuAndBannerEntriesOpenTheirPages) {
     Start();
-    EXPECT_FALSE(Child<QAction>("N1")->isEnabled());  // no update check connected
     emit Child<QAction>("N2")->triggered();
     emit Child<QAction>("N3")->triggered();
     EXPECT_EQ(rig.opener.opened,
               (std::vector<std::string>{std::string(build_config::kProgramUrl) + "/?updateTVR",
                                         std::string(build_config::kMakerUrl) + "/?updateTVR"}));
 
-    int updates = 0, fetches = 0;
-    window->SetOnlineHooks(
-        {.updateOperation = [&] { ++updates; }, .bannerFetch = [&] { ++fetches; }});
-    EXPECT_TRUE(Child<QAction>("N1")->isEnabled());
-    emit Child<QAction>("N1")->triggered();
-    EXPECT_EQ(updates, 1);
-
+    int fetches = 0;
+    window->SetOnlineHooks({.bannerFetch = [&] { ++fetches; }});
     rig.opener.opened.clear();
     window->ShowFromTray();
     Child<QLabel>("Image2")->show();
@@ -474,16 +468,6 @@ TEST_F(MainWindowTest, MenuAndBannerEntriesOpenTheirPages) {
     EXPECT_EQ(fetches, 1);
     Child<QToolButton>("SpeedButton1")->click();
     EXPECT_EQ(fetches, 2);
-}
-
-TEST_F(MainWindowTest, TheOnceOnlyUpdateTickStopsItsTimersEvenWhenItFails) {
-    Start();
-    window->SetOnlineHooks(
-        {.updateDueTest = [] { throw std::runtime_error("Invalid data type for 'chkdate'"); }});
-    EXPECT_THROW(window->Timer2Timer(), std::runtime_error);
-    EXPECT_FALSE(Child<QTimer>("Timer2")->isActive());
-    EXPECT_FALSE(Child<QTimer>("Timer1")->isActive());
-    EXPECT_TRUE(Child<QTimer>("tmrRefresh")->isActive());
 }
 
 TEST_F(MainWindowTest, ARepeatingFaultShowsOneBoxAtATime) {

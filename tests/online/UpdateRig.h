@@ -1,8 +1,9 @@
 #pragma once
 
-// The update operation in a private program folder, with a clock the test moves, a swap that
-// only records, and "executables" made from this test program's own ELF header.
+// The update operation in a private program folder, with a clock the test moves and a swap
+// that only records.
 
+#include "ElfBytes.h"
 #include "FakeClock.h"
 #include "RecordingSwap.h"
 #include "TestFiles.h"
@@ -15,7 +16,6 @@
 #include <sys/stat.h>
 
 #include <cstdint>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,16 +24,7 @@ namespace updatetest {
 
 constexpr std::int64_t kRunningSize = 150000;  // the running executable of the rig
 
-// `size` bytes that begin with this program's ELF header; the machine or the type changed
-// when asked (both are little-endian halves here).
-inline std::string Elf(std::int64_t size, int machine = -1, int type = -1) {
-    std::string bytes(64, '\0');
-    std::ifstream("/proc/self/exe", std::ios::binary).read(bytes.data(), 64);
-    if (machine >= 0) bytes[18] = static_cast<char>(machine);
-    if (type >= 0) bytes[16] = static_cast<char>(type);
-    bytes.resize(static_cast<std::size_t>(size), 'x');
-    return bytes;
-}
+using testfiles::Elf;
 
 struct UpdateRig {
     QTemporaryDir dir;
