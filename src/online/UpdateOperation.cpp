@@ -103,7 +103,7 @@ UpdateOperation::Download UpdateOperation::Fetch(const std::function<void(Progre
     installable_ = false;
     // One download per offer: a second one would append to the first.
     const std::int64_t offered = std::exchange(offeredSize_, -1);
-    if (!underWay_ || offered <= 0) return {};
+    if (!underWay_ || cancelled_ || offered <= 0) return {};
     const std::string file = DownloadPath();
     // The length the GET announces; without one, the length the HEAD announced.
     const auto expected = [this, offered] {

@@ -205,19 +205,33 @@ TEST_F(UpdateWindowTest, ACheckDateThatIsNotEightBytesIsShownAndNoCheckRuns) {
     }
 }
 
-TEST_F(UpdateWindowTest, ExitDuringADownloadEndsTheProgramAtOnce) {
-    Start();
-    Response stalled = Build();
-    stalled.blocks.resize(1);
-    stalled.stalls = true;
-    Offer(stalled);
-    Getpic().pump = [this] {
-        if (Getpic().RcvdCount() > 0 && !window->CloseFlag()) window->ExitClick();
-    };
-    Child<QAction>("N1")->trigger();
-    EXPECT_TRUE(atTheEnd.has_value());
-    EXPECT_EQ(waits, 0);
-    EXPECT_TRUE(swap.plans.empty());
+TEST_F(UpdateWindowTest, ExitDuringAnUpdateEndsTheProgramAtOnce) {
+    for (const bool duringTheDownload : {false, true}) {
+        SCOPED_TRACE(duringTheDownload ? "during the download" : "as the window comes out");
+        window.reset();
+        clients.clear();
+        atTheEnd.reset();
+        Start();
+        Response stalled = Build();
+        stalled.blocks.resize(1);
+        stalled.stalls = true;
+        Offer(stalled);
+        const auto exit = [this] {
+            if (!window->CloseFlag()) window->ExitClick();
+        };
+        window->SetOnlineHooks({.bannerFetch = [&] {
+            if (!duringTheDownload) exit();
+        }});
+        Getpic().pump = [&] {
+            rig.clock.Advance(10000);  // a stalled download would end by the stall rule
+            if (duringTheDownload && Getpic().RcvdCount() > 0) exit();
+        };
+        Child<QAction>("N1")->trigger();
+        EXPECT_TRUE(atTheEnd.has_value());
+        EXPECT_EQ(Getpic().sent.size(), duringTheDownload ? 2u : 1u);
+        EXPECT_EQ(waits, 0);
+        EXPECT_TRUE(swap.plans.empty());
+    }
 }
 
 TEST_F(UpdateWindowTest, ABuildWithoutTheUpdateCheckNeverSendsARequest) {

@@ -51,8 +51,8 @@ bool LoopbackPeer(const std::string& peer) {
         const auto* v6 = reinterpret_cast<const sockaddr_in6*>(found->ai_addr)->sin6_addr.s6_addr;
         static const unsigned char one[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
         static const unsigned char mapped[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
-        loopback = std::memcmp(v6, one, 16) == 0 ||
-                   (std::memcmp(v6, mapped, 12) == 0 && v6[12] == 127);
+        loopback =
+            std::memcmp(v6, one, 16) == 0 || (std::memcmp(v6, mapped, 12) == 0 && v6[12] == 127);
     }
     ::freeaddrinfo(found);
     return loopback;
@@ -91,9 +91,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     record.received = flags & 4 ? record.expectedSize : Number(rest);
     record.fileSize = flags & 8 ? record.received : Number(rest);
     const bool whole = updatecheck::DownloadWhole(record);
-    FUZZ_CHECK(!whole || (record.documentEnded && !record.aborted && record.expectedSize > 0 &&
-                          record.received == record.expectedSize &&
-                          record.fileSize == record.expectedSize));
+    FUZZ_CHECK(!whole ||
+               (record.documentEnded && !record.aborted && record.expectedSize > 0 &&
+                record.received == record.expectedSize && record.fileSize == record.expectedSize));
     FUZZ_CHECK(whole || !(flags == 13 && record.expectedSize > 0));
     return 0;
 }

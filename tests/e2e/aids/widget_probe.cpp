@@ -5,7 +5,8 @@
 //
 // One "name=value" line per control with a name: the texts of labels and edits, the shown
 // text and the items of drop-down lists, position/maximum and visibility of progress bars, the
-// tray icon's tooltip, the window's caption and whether it is visible. The file is replaced whole each time.
+// tray icon's tooltip, the window's caption and whether it is visible. The file is replaced whole
+// each time.
 
 #include <QApplication>
 #include <QComboBox>
