@@ -135,7 +135,9 @@ running=$(date +%s%3N)
 PIDS+=($NEWPID)
 head_at=$(awk '$2 == "HEAD" {print $1; exit}' "$WORK/server.log")
 get_at=$(awk '$2 == "GET" {print $1; exit}' "$WORK/server.log")
+sent_at=$(awk '$2 == "SENT" {print $1; exit}' "$WORK/server.log")
 cmp -s "$PROG/torvane" "$NEW" || fail "the executable is not the download"
-note "figure: HEAD to the new copy running: $((running - head_at)) ms (GET at +$((get_at - head_at)) ms) for $SIZE bytes"
+note "figure: HEAD to the new copy running: $((running - head_at)) ms for $SIZE bytes" \
+    "(GET at +$((get_at - head_at)) ms, all sent at +$((sent_at - head_at)) ms)"
 wait_for 10 test ! -e "$PROG/tvr_update.sh" || fail "the swap script is still there"
 pass

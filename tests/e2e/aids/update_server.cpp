@@ -3,7 +3,8 @@
 // the HEAD with the file's length, the GET with the file in blocks of 64 KiB. It can pace
 // the blocks, so that a person would see the progress, and break the answer off, as a
 // connection that fails in the middle does. Every request is logged with the moment it came
-// ("<ms since the epoch> <method> <target>"). It ends by itself after a while.
+// ("<ms since the epoch> <method> <target>"), and so is the end of a whole build ("<ms> SENT
+// <bytes>"). It ends by itself after a while.
 //
 //   update_server --port N --build FILE --log FILE [--block-delay-ms MS] [--cut BYTES]
 //                 [--lifetime SECONDS]
@@ -78,11 +79,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::mutex logMutex;
-    const auto log = [&](const httplib::Request& req) {
+    const auto note = [&](const std::string& line) {
         std::lock_guard lock(logMutex);
-        std::ofstream(options.log, std::ios::app)
-            << EpochMs() << ' ' << req.method << ' ' << req.target << std::endl;
+        std::ofstream(options.log, std::ios::app) << EpochMs() << ' ' << line << std::endl;
     };
+    const auto log = [&](const httplib::Request& req) { note(req.method + ' ' + req.target); };
 
     httplib::Server server;
     server.Get("/cgi-bin/download.pl", [&](const httplib::Request& req, httplib::Response& res) {
@@ -98,7 +99,9 @@ int main(int argc, char** argv) {
                 if (options.blockDelayMs > 0)
                     std::this_thread::sleep_for(std::chrono::milliseconds(options.blockDelayMs));
                 const std::size_t end = std::min({build.size(), options.cut, offset + 65536});
-                return sink.write(build.data() + offset, end - offset);
+                const bool written = sink.write(build.data() + offset, end - offset);
+                if (written && end == build.size()) note("SENT " + std::to_string(end));
+                return written;
             });
     });
     server.set_error_handler([&](const httplib::Request& req, httplib::Response&) { log(req); });
