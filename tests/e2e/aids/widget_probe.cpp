@@ -79,6 +79,9 @@ void Dump(const QString& path) {
 }
 
 void StartProbe() {
+    // Only the program itself is watched, not what it starts (the swap script's tools, a
+    // browser, the new copy after an update): an instrumented probe would break them.
+    qunsetenv("LD_PRELOAD");
     const QString path = qEnvironmentVariable("TORVANE_PROBE_OUT");
     if (path.isEmpty()) return;
     auto* timer = new QTimer(QCoreApplication::instance());
