@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -18,6 +19,9 @@ class InterfaceTable;
 class SettingsStore;
 class UrlOpener;
 class QWidget;
+namespace updatecheck {
+class SwapInstaller;
+}
 
 // Message boxes. The window never calls QMessageBox directly.
 class UserMessages {
@@ -36,6 +40,17 @@ class DesktopMessages final : public UserMessages {
               QMessageBox::Icon icon) override;
 };
 
+// The self-update, in a build that has one. Without a swap there is no update check at all:
+// "Update programm" stays disabled, the first tick of Timer2 only stops the timers, and no
+// request is ever sent.
+struct UpdateServices {
+    updatecheck::SwapInstaller* swap = nullptr;  // puts a download in the executable's place
+    std::string executablePath;                  // the running executable
+    // The pause between looks at a download that has gone quiet; null for Delay (which
+    // handles the window's events meanwhile).
+    std::function<void(std::uint32_t milliseconds)> wait = {};
+};
+
 struct AppServices {
     InterfaceTable& interfaceTable;
     SettingsStore& settings;
@@ -52,4 +67,5 @@ struct AppServices {
     std::function<std::unique_ptr<HttpClient>()> makeHttpClient = {};
     // The dialog that picks a language file; null for the real one.
     std::function<std::unique_ptr<LanguageFileDialog>(QWidget& window)> languageDialog = {};
+    UpdateServices update = {};
 };

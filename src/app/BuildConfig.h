@@ -13,4 +13,7 @@ extern const char* const kAdUrl;         // advertising service
 extern const char* const kAdPublisher;   // advertising publisher number
 extern const char* const kCatalogueUrl;  // catalogue site (the built-in banner's page)
 extern const char* const kSearchUrl;     // web search service
+// Whether the program checks for updates and replaces itself (a packager may build it
+// without: then no request ever goes to the update service).
+extern const bool kUpdateCheck;
 }  // namespace build_config

@@ -8,6 +8,8 @@
 #include "LanguageChoice.h"
 #include "Pictures.h"
 #include "online/THttpCli.h"
+#include "online/UpdateDueTest.h"
+#include "online/UpdateOperation.h"
 #include "online/WebSearch.h"
 #include "platform/UrlOpener.h"
 #include "traffic/ConnectionLog.h"
@@ -26,6 +28,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
@@ -117,6 +120,8 @@ TfrmMain::TfrmMain(AppServices services, QWidget* parent)
     edtByteWriteToday = Find<QLineEdit>(*this, "edtByteWriteToday");
     edtByteReadTodayLastSessinon = Find<QLineEdit>(*this, "edtByteReadTodayLastSessinon");
     edtByteWriteTodayLastSessinon = Find<QLineEdit>(*this, "edtByteWriteTodayLastSessinon");
+    stbar = Find<QLabel>(*this, "stbar");
+    ProgressBar2 = Find<QProgressBar>(*this, "ProgressBar2");
     chkLine = Find<QCheckBox>(*this, "chkLine");
     trkVisible = Find<QSlider>(*this, "trkVisible");
     btnOtherLNG = Find<QToolButton>(*this, "btnOtherLNG");
@@ -135,7 +140,14 @@ TfrmMain::TfrmMain(AppServices services, QWidget* parent)
     N1 = Find<QAction>(*this, "N1");
     ShowStatistic = Find<QAction>(*this, "ShowStatistic");
     Exit = Find<QAction>(*this, "Exit");
-    N1->setEnabled(false);  // until the update check is connected
+    if (services_.update.swap != nullptr) {
+        update_ = std::make_unique<updatecheck::UpdateOperation>(
+            *getpic, services_.clock,
+            updatecheck::UpdateSite{build_config::kUpdateUrl, GetExeVersion(),
+                                    services_.programFolder, services_.update.executablePath},
+            *services_.update.swap, services_.update.wait);
+    }
+    N1->setEnabled(update_ != nullptr);
     // The query is the box's text exactly as typed. Qt's own completer for the box would
     // complete inline without regard to letter case and turn "Weather" into the entry
     // "weather" when the box loses the focus; the list is there to pick from instead.
@@ -246,11 +258,6 @@ void TfrmMain::WireBannerClients() {
     click.OnSocksError = [this](int error, const std::string& message) {
         HttpCli2SocksError(error, message);
     };
-}
-
-void TfrmMain::SetOnlineHooks(OnlineHooks hooks) {
-    hooks_ = std::move(hooks);
-    N1->setEnabled(static_cast<bool>(hooks_.updateOperation));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -407,6 +414,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
         // that waits (this close may come from inside its wait) ends now, so that the event
         // loop can unwind and the program end without waiting on a server.
         event->accept();
+        if (update_) update_->Cancel();
         for (HttpClient* client : {HttpCli1, HttpCli2, getpic})
             client->Abort();
         emit programEnds();
@@ -650,16 +658,46 @@ void TfrmMain::btnSearchClick() {
 // Online services: update check and banner
 
 void TfrmMain::Timer2Timer() {
-    // Runs once: whatever the due test does, both timers are off afterwards.
-    const auto stop = qScopeGuard([this] {
+    // Runs once. Both timers are off before the due test, so that neither ticks inside an
+    // operation it starts, and again at the end, whatever happened in between.
+    const auto stop = [this] {
         Timer2->stop();
         Timer1->stop();
-    });
-    if (hooks_.updateDueTest) hooks_.updateDueTest();
+    };
+    stop();
+    const auto stopAgain = qScopeGuard(stop);
+    if (!update_) return;
+    if (updatecheck::UpdateCheckDue(services_.settings, services_.clock)) btndClick();
 }
 
 void TfrmMain::btndClick() {
-    if (hooks_.updateOperation) hooks_.updateOperation();
+    if (!update_) return;
+    const updatecheck::UpdateOperation::Begun begun = update_->Begin();
+    if (!begun.started) return;  // one is under way already
+    const auto end = qScopeGuard([this] {
+        update_->End();
+        ProgressBar2->hide();
+        stbar->clear();
+    });
+    stbar->setText(begun.statusText);
+    const updatecheck::UpdateOperation::Offer offer = update_->Look();
+    if (!offer.found) return;
+    RxTrayIconDblClick();
+    stbar->setText(offer.statusText);
+    ProgressBar2->setValue(ProgressBar2->minimum());
+    ProgressBar2->show();
+    const updatecheck::UpdateOperation::Download download =
+        update_->Fetch([this](updatecheck::UpdateOperation::Progress progress) {
+            ProgressBar2->setMaximum(progress.maximum);
+            ProgressBar2->setValue(progress.position);
+        });
+    ProgressBar2->hide();
+    if (!download.installable) return;
+    stbar->setText(download.statusText);
+    if (update_->Install().closeProgram) {
+        closeFlag_ = true;
+        close();
+    }
 }
 
 void TfrmMain::N1Click() {

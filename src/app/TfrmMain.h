@@ -29,6 +29,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QSlider;
 class QSystemTrayIcon;
@@ -36,17 +37,13 @@ class QTimer;
 class HttpClient;
 class QToolButton;
 class WebSearch;
+namespace updatecheck {
+class UpdateOperation;
+}
 
 class TfrmMain final : public QWidget {
     Q_OBJECT
   public:
-    // Where the update check connects. Until it is set the window does everything around
-    // it (timers, menu) and nothing in its place.
-    struct OnlineHooks {
-        std::function<void()> updateDueTest = {};    // first tick of Timer2
-        std::function<void()> updateOperation = {};  // "Update programm", btnd
-    };
-
     // Creates the window and its components: the controls, the timers (Timer2 and
     // tmrBanner start counting), the tray icon (shown where a tray exists). FormCreate
     // runs the start-up sequence afterwards.
@@ -56,8 +53,6 @@ class TfrmMain final : public QWidget {
     // The start-up sequence. An error in a step is shown with its text and the remaining
     // steps are skipped.
     void FormCreate();
-
-    void SetOnlineHooks(OnlineHooks hooks);
 
     // Every component the window owns, in creation order (the language walk visits them).
     const std::vector<QObject*>& Components() const { return components_; }
@@ -98,7 +93,7 @@ class TfrmMain final : public QWidget {
     void HttpCli2SocksError(int error, const std::string& message);
     void btnSearchClick();
     void btnSelectLanguageClick();
-    void btndClick();
+    void btndClick();  // the update operation
     void N1Click();
     void N2Click();
     void N3Click();
@@ -172,6 +167,8 @@ class TfrmMain final : public QWidget {
     QLineEdit* edtByteWriteToday;
     QLineEdit* edtByteReadTodayLastSessinon;
     QLineEdit* edtByteWriteTodayLastSessinon;
+    QLabel* stbar;
+    QProgressBar* ProgressBar2;
     QCheckBox* chkLine;
     QSlider* trkVisible;
     QToolButton* btnOtherLNG;
@@ -196,13 +193,13 @@ class TfrmMain final : public QWidget {
     QAction* Exit;
 
     AppServices services_;
-    OnlineHooks hooks_;
     std::vector<QObject*> components_;
     std::unique_ptr<TrafficMonitor> monitor_;
     std::unique_ptr<WebSearch> webSearch_;
     std::unique_ptr<LanguageChoice> languageChoice_;
     std::unique_ptr<Banner> banner_;
     std::unique_ptr<BannerView> bannerView_;
+    std::unique_ptr<updatecheck::UpdateOperation> update_;  // none in a build without it
 
     bool closeFlag_ = false;
     bool trayPresent_ = false;

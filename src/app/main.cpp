@@ -1,8 +1,10 @@
 // Torvane: starts one copy per user (or a further one with "/new"), then lives in the tray.
 
 #include "AppServices.h"
+#include "BuildConfig.h"
 #include "SingleInstance.h"
 #include "TfrmMain.h"
+#include "online/SwapScript.h"
 #include "platform/Clock.h"
 #include "platform/SettingsStore.h"
 #include "platform/SystemInterfaceTable.h"
@@ -52,6 +54,13 @@ int main(int argc, char* argv[]) {
     DesktopMessages messages;
     const std::string folder =
         QFile::encodeName(QDir(QApplication::applicationDirPath()).absolutePath()).toStdString();
+    updatecheck::ScriptSwapInstaller swap;
+    UpdateServices update;
+    if (build_config::kUpdateCheck) {
+        update.swap = &swap;
+        update.executablePath =
+            QFile::encodeName(QApplication::applicationFilePath()).toStdString();
+    }
 
     auto window = std::make_unique<TfrmMain>(AppServices{
         .interfaceTable = *table,
@@ -61,6 +70,7 @@ int main(int argc, char* argv[]) {
         .messages = messages,
         .programFolder = AddBackslash(folder),
         .trayAvailable = &QSystemTrayIcon::isSystemTrayAvailable,
+        .update = update,
     });
     QObject::connect(window.get(), &TfrmMain::programEnds, &app, &QApplication::quit,
                      Qt::QueuedConnection);

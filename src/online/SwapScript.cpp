@@ -82,6 +82,8 @@ std::string SwapScriptText(const SwapPlan& plan) {
     assign("self", QuoteForShell(plan.script));
     assign("pid", std::to_string(plan.waitForPid));
     assign("moment", moment);
+    // Each move is judged by where the files are afterwards, not by what mv answers: a move
+    // whose mv was cut off may have been made all the same.
     // A process that has ended is gone, or a zombie (state Z or X) until it is reaped;
     // without /proc, kill -0 is the best guess. The name in the stat line may hold
     // anything, newlines too, so the state is read after its last ") ".
@@ -99,16 +101,18 @@ while [ "$pid" -gt 0 ] && [ "$n" -lt 100 ] && running "$pid"; do
 done
 start() { "$1" /new </dev/null >/dev/null 2>&1 & }
 started() { start "$1"; child=$!; pause "$moment"; running "$child"; }
-if mv -f -- "$exe" "$bak"; then
-    if mv -f -- "$new" "$exe" && started "$exe"; then
+mv -f -- "$exe" "$bak"
+if [ -e "$exe" ] || [ ! -e "$bak" ]; then
+    start "$exe"
+else
+    mv -f -- "$new" "$exe"
+    if [ -e "$exe" ] && [ ! -e "$new" ] && started "$exe"; then
         :
     else
         [ -e "$exe" ] && mv -f -- "$exe" "$new"
         mv -f -- "$bak" "$exe"
         start "$exe"
     fi
-else
-    start "$exe"
 fi
 rm -f -- "$self"
 )";

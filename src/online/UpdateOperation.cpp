@@ -72,7 +72,7 @@ bool UpdateOperation::Stalled() const {
 }
 
 UpdateOperation::Begun UpdateOperation::Begin() {
-    if (underWay_ || installed_) return {};
+    if (underWay_ || installed_ || cancelled_) return {};
     underWay_ = true;
     installable_ = false;
     offeredSize_ = -1;
@@ -89,6 +89,7 @@ UpdateOperation::Offer UpdateOperation::Look() {
     } catch (const std::exception&) {
         return {};
     }
+    if (cancelled_) return {};
     const std::int64_t size = getpic_.ContentLength();
     // Code from a plain-http answer of a remote host could have been changed on the way.
     if (!TrustedOrigin(getpic_.Location(), getpic_.PeerAddress())) return {};
@@ -102,7 +103,7 @@ UpdateOperation::Download UpdateOperation::Fetch(const std::function<void(Progre
     installable_ = false;
     // One download per offer: a second one would append to the first.
     const std::int64_t offered = std::exchange(offeredSize_, -1);
-    if (!underWay_ || offered <= 0) return {};
+    if (!underWay_ || cancelled_ || offered <= 0) return {};
     const std::string file = DownloadPath();
     // The length the GET announces; without one, the length the HEAD announced.
     const auto expected = [this, offered] {
@@ -146,10 +147,11 @@ UpdateOperation::Download UpdateOperation::Fetch(const std::function<void(Progre
         return {};
     }
     updateLastData = clock_.Now();
-    while (!updateDone) {
+    while (!updateDone && !cancelled_) {
         wait_(1000);
         if (Stalled()) giveUp();
     }
+    if (cancelled_) return {};
 
     record.expectedSize = expected();
     record.received = getpic_.RcvdCount();
@@ -162,7 +164,7 @@ UpdateOperation::Download UpdateOperation::Fetch(const std::function<void(Progre
 }
 
 UpdateOperation::Installation UpdateOperation::Install() {
-    if (!underWay_ || !installable_) return {};
+    if (!underWay_ || !installable_ || cancelled_) return {};
     installable_ = false;
     try {
         if (!CopyPermissions(site_.executablePath, DownloadPath())) return {};
@@ -182,6 +184,12 @@ void UpdateOperation::End() {
     underWay_ = false;
     installable_ = false;
     offeredSize_ = -1;
+}
+
+void UpdateOperation::Cancel() {
+    cancelled_ = true;
+    installable_ = false;
+    getpic_.Abort();
 }
 
 }  // namespace updatecheck

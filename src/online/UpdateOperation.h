@@ -100,6 +100,9 @@ class UpdateOperation {
     // Ends the operation whatever step it reached; Begin may start the next one. After a
     // successful Install no operation starts again in this run.
     void End();
+    // The program is ending: a request under way is aborted, the wait after a download ends
+    // at once, nothing is shown or installed, and no operation starts again.
+    void Cancel();
 
     bool UnderWay() const { return underWay_; }
     const UpdateSite& Site() const { return site_; }
@@ -119,6 +122,7 @@ class UpdateOperation {
 
     bool underWay_ = false;
     bool installed_ = false;
+    bool cancelled_ = false;
     bool installable_ = false;
     std::int64_t offeredSize_ = -1;
     QDateTime updateLastData;

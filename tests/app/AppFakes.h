@@ -101,6 +101,7 @@ struct Rig {
         http.push_back(client.get());
         return std::unique_ptr<HttpClient>(std::move(client));
     };
+    UpdateServices update;  // the window's self-update (none unless set)
 
     std::string ProgramFolder() const {
         return QFile::encodeName(folder.path()).toStdString() + "/";
@@ -128,6 +129,7 @@ struct Rig {
                     languageDialog = dialog.get();
                     return std::unique_ptr<LanguageFileDialog>(std::move(dialog));
                 },
+            .update = update,
         });
     }
 };

@@ -489,18 +489,11 @@ TEST_F(MainWindowTest, ALanguageFileLeavesTheWatchedAdapterInTheList) {
 
 TEST_F(MainWindowTest, MenuAndBannerEntriesOpenTheirPages) {
     Start();
-    EXPECT_FALSE(Child<QAction>("N1")->isEnabled());  // no update check connected
     emit Child<QAction>("N2")->triggered();
     emit Child<QAction>("N3")->triggered();
     EXPECT_EQ(rig.opener.opened,
               (std::vector<std::string>{std::string(build_config::kProgramUrl) + "/?updateTVR",
                                         std::string(build_config::kMakerUrl) + "/?updateTVR"}));
-
-    int updates = 0;
-    window->SetOnlineHooks({.updateOperation = [&] { ++updates; }});
-    EXPECT_TRUE(Child<QAction>("N1")->isEnabled());
-    emit Child<QAction>("N1")->triggered();
-    EXPECT_EQ(updates, 1);
 
     // The built-in picture opens the catalogue; a new banner is asked for after it.
     httpfake::FakeHttpClient& banners = *rig.http.at(0);
@@ -512,16 +505,6 @@ TEST_F(MainWindowTest, MenuAndBannerEntriesOpenTheirPages) {
     EXPECT_EQ(rig.opener.opened,
               std::vector<std::string>{std::string(build_config::kCatalogueUrl) + "/?fromtvr"});
     EXPECT_EQ(banners.sent.size(), 1u);
-}
-
-TEST_F(MainWindowTest, TheOnceOnlyUpdateTickStopsItsTimersEvenWhenItFails) {
-    Start();
-    window->SetOnlineHooks(
-        {.updateDueTest = [] { throw std::runtime_error("Invalid data type for 'chkdate'"); }});
-    EXPECT_THROW(window->Timer2Timer(), std::runtime_error);
-    EXPECT_FALSE(Child<QTimer>("Timer2")->isActive());
-    EXPECT_FALSE(Child<QTimer>("Timer1")->isActive());
-    EXPECT_TRUE(Child<QTimer>("tmrRefresh")->isActive());
 }
 
 TEST_F(MainWindowTest, ARepeatingFaultShowsOneBoxAtATime) {

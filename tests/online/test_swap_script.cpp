@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <thread>
@@ -154,6 +155,26 @@ TEST(SwapScript, ANewCopyThatCannotStartGivesWayToTheOldOne) {
         EXPECT_EQ(testfiles::ReadBytes(f.plan.download), c.download);  // deleted by the next try
         EXPECT_FALSE(fs::exists(f.plan.backup));
     }
+}
+
+// mv cut off after its work (killed, or failing on the way out) answers failure although the
+// file has moved; the swap goes by where the files are.
+TEST(SwapScript, AMoveThatReportsFailureAfterMovingStillEndsInAWorkingProgram) {
+    SwapFolder f;
+    const fs::path tools = f.records / "tools";
+    fs::create_directory(tools);
+    Put(tools / "mv", "#!/bin/sh\n/bin/mv \"$@\"\nexit 1\n", fs::perms::owner_all);
+    const std::string path = std::getenv("PATH");
+    ::setenv("PATH", (tools.string() + ":" + path).c_str(), 1);
+    const auto download = Dummy(f.record, "new");
+    Put(f.plan.executable, Dummy(f.record, "old"), fs::perms::owner_all);
+    Put(f.plan.download, download, fs::perms::owner_all);
+    ScriptSwapInstaller().Install(f.plan);
+    ::setenv("PATH", path.c_str(), 1);
+    ASSERT_TRUE(
+        WaitFor([&] { return f.ScriptGone() && !f.Record().empty(); }, std::chrono::seconds(10)));
+    EXPECT_EQ(f.Record(), "new /new\n");
+    EXPECT_EQ(testfiles::ReadBytes(f.plan.executable), download);
 }
 
 TEST(SwapScript, TheScriptRunsInASessionOfItsOwnWithNoneOfTheProgramsDescriptors) {

@@ -2,7 +2,8 @@
 
 #include "online/UpdateDueTest.h"
 
-#include "UpdateFakes.h"
+#include "FakeClock.h"
+#include "FakeSettings.h"
 #include "platform/SettingsStore.h"
 
 #include <QDir>
@@ -17,8 +18,6 @@
 #include <limits>
 
 using namespace updatecheck;
-using updatetest::FakeClock;
-using updatetest::TypedSettings;
 
 namespace {
 
@@ -62,9 +61,8 @@ TEST(UpdateDueTest, ChecksAtMostEveryFourteenDaysAndWritesTheDateFirst) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        FakeClock clock;
-        clock.now = now;
-        TypedSettings settings;
+        FakeClock clock(now);
+        FakeSettings settings;
         if (c.stored) settings.bytes[kCheckDateName] = *c.stored;
         EXPECT_EQ(UpdateCheckDue(settings, clock), c.due);
         EXPECT_EQ(settings.bytes.value(kCheckDateName),

@@ -1,6 +1,7 @@
 #pragma once
 
-// Settings held in memory; writes can be made to fail.
+// Settings held in memory; writes can be made to fail. Text values and byte values are of
+// different types, as in the settings file.
 
 #include "platform/SettingsStore.h"
 
@@ -15,6 +16,7 @@ class FakeSettings final : public SettingsStore {
     bool failWrites = false;  // every write raises SettingsError and stores nothing
     int writes = 0;           // writes asked for, failed ones included
 
+    SettingType TypeOf(const QString& name) const override;
     std::optional<QString> ReadString(const QString& name) const override;
     std::optional<QByteArray> ReadBytes(const QString& name) const override;
     void WriteString(const QString& name, const QString& value) override;

@@ -12,6 +12,8 @@
 //   /loop                   302 back to /loop, for ever
 //   /cut                    content-length 1000, then 100 bytes and the connection closed
 //   /slow?ms=N              200 "late" after N ms (10000 when absent), or at ReleaseSlow()
+//   /cgi-bin/download.pl    the update service: HEAD and GET answer as ServeBuild() says
+//   /moved/cgi-bin/...      302 to the same update address without "/moved"
 // and any other path the answer a test put there (Put), whatever the query.
 // Every answer also carries one Set-Cookie line per "cookie" parameter, in their order.
 //
@@ -29,9 +31,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -108,6 +112,16 @@ struct Canned {
     std::chrono::milliseconds wait{0};
 };
 
+// How the update service answers: the HEAD announces a length, the GET sends a build.
+struct BuildAnswer {
+    std::string body;                          // what the GET sends, in blocks of 64 KiB
+    std::int64_t headLength = -1;              // the HEAD's content-length; -1: the body's length
+    bool getAnnounces = true;                  // the GET says its length (else it ends by closing)
+    std::size_t cutAfter = std::string::npos;  // the GET breaks off after so many bytes
+    std::size_t stallAfter = std::string::npos;  // or falls silent until ReleaseSlow()
+    int getStatus = 200;
+};
+
 class LocalHttpServer {
   public:
     // `host` is the numeric address to listen on ("::1" for IPv6 loopback).
@@ -161,6 +175,11 @@ class LocalHttpServer {
     void Put(const std::string& path, Canned answer) {
         std::lock_guard lock(mutex_);
         canned_[path] = std::move(answer);
+    }
+
+    void ServeBuild(BuildAnswer answer) {
+        std::lock_guard lock(mutex_);
+        build_ = std::move(answer);
     }
 
     // Lets every slow answer go now.
@@ -238,6 +257,54 @@ class LocalHttpServer {
             wake_.wait_for(lock, wait, [this] { return released_; });
             res.set_content("late", "text/plain");
         });
+        server_->Get(
+            "/cgi-bin/download.pl", [this](const httplib::Request& req, httplib::Response& res) {
+                std::unique_lock lock(mutex_);
+                const BuildAnswer build = build_;
+                lock.unlock();
+                if (req.method == "HEAD") {
+                    const std::int64_t length = build.headLength >= 0
+                                                    ? build.headLength
+                                                    : static_cast<std::int64_t>(build.body.size());
+                    res.set_header("Content-Length", std::to_string(length));
+                    return;
+                }
+                res.status = build.getStatus;
+                const auto send = [this, build](std::size_t offset, httplib::DataSink& sink) {
+                    const std::size_t end =
+                        std::min({build.body.size(), build.cutAfter, build.stallAfter});
+                    if (offset < end) {
+                        const std::size_t n = std::min<std::size_t>(end - offset, 65536);
+                        return sink.write(build.body.data() + offset, n);
+                    }
+                    if (offset >= build.body.size()) {
+                        sink.done();
+                        return true;
+                    }
+                    if (end == build.stallAfter) {
+                        std::unique_lock wait(mutex_);
+                        wake_.wait(wait, [this] { return released_; });
+                    }
+                    return false;  // breaks the connection off
+                };
+                if (build.getAnnounces) {
+                    res.set_content_provider(
+                        build.body.size(), "application/octet-stream",
+                        [send](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                            return send(offset, sink);
+                        });
+                } else {
+                    res.set_content_provider("application/octet-stream",
+                                             [send](std::size_t offset, httplib::DataSink& sink) {
+                                                 return send(offset, sink);
+                                             });
+                }
+            });
+        server_->Get("/moved/cgi-bin/download.pl",
+                     [](const httplib::Request& req, httplib::Response& res) {
+                         const std::string& target = req.target;
+                         res.set_redirect(target.substr(target.find("/cgi-bin/")));
+                     });
         server_->Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
             std::unique_lock lock(mutex_);
             const auto found = canned_.find(req.path);
@@ -265,6 +332,7 @@ class LocalHttpServer {
     bool released_ = false;
     std::vector<RecordedRequest> requests_;
     std::map<std::string, Canned> canned_;
+    BuildAnswer build_;
 };
 
 class RawHeadServer {

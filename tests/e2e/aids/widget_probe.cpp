@@ -4,8 +4,9 @@
 // and the tray icon's tooltip from there, where a screenshot would need text recognition.
 //
 // One "name=value" line per control with a name: the texts of labels and edits, the shown
-// text and the items of drop-down lists, the tray icon's tooltip, the window's caption and
-// whether it is visible. The file is replaced whole each time.
+// text and the items of drop-down lists, position/maximum and visibility of progress bars, the
+// tray icon's tooltip, the window's caption and whether it is visible. The file is replaced whole
+// each time.
 
 #include <QApplication>
 #include <QComboBox>
@@ -13,6 +14,7 @@
 #include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QSaveFile>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -57,6 +59,13 @@ void Dump(const QString& path) {
                 items << box->itemText(i);
             Add(out, box->objectName() + QStringLiteral(".items"), items.join(QLatin1Char('|')));
         }
+        for (const QProgressBar* bar : window->findChildren<QProgressBar*>()) {
+            if (!Named(bar)) continue;
+            Add(out, bar->objectName(),
+                QString::number(bar->value()) + QLatin1Char('/') + QString::number(bar->maximum()));
+            Add(out, bar->objectName() + QStringLiteral(".visible"),
+                bar->isVisible() ? QStringLiteral("1") : QStringLiteral("0"));
+        }
         for (const QSystemTrayIcon* tray : window->findChildren<QSystemTrayIcon*>()) {
             Add(out, tray->objectName() + QStringLiteral(".Hint"), tray->toolTip());
             Add(out, tray->objectName() + QStringLiteral(".visible"),
@@ -70,6 +79,9 @@ void Dump(const QString& path) {
 }
 
 void StartProbe() {
+    // Only the program itself is watched, not what it starts (the swap script's tools, a
+    // browser, the new copy after an update): an instrumented probe would break them.
+    qunsetenv("LD_PRELOAD");
     const QString path = qEnvironmentVariable("TORVANE_PROBE_OUT");
     if (path.isEmpty()) return;
     auto* timer = new QTimer(QCoreApplication::instance());
