@@ -5,6 +5,7 @@
 // LocalHttpServer serves canned answers on a free port and records every request it gets:
 //   /text?body=B            200 with the body B ("hello" when absent)
 //   /big?size=N             200 with N bytes (100000 when absent), so several blocks
+//   /cgi-bin/download.pl    the update service: as /big, 200000 bytes when no size is given
 //   /noclen                 200, 3000 bytes without content-length, ended by closing
 //   /empty                  200 with an empty body
 //   /status/N               status N with the body "status N"
@@ -178,13 +179,17 @@ class LocalHttpServer {
         server_->Get("/text", [](const httplib::Request& req, httplib::Response& res) {
             res.set_content(Param(req, "body", "hello"), "text/plain");
         });
-        server_->Get("/big", [](const httplib::Request& req, httplib::Response& res) {
-            const std::size_t size = std::stoul(Param(req, "size", "100000"));
-            std::string body(size, '\0');
-            for (std::size_t i = 0; i < size; ++i)
-                body[i] = static_cast<char>('a' + i % 26);
-            res.set_content(body, "application/octet-stream");
-        });
+        const auto big = [](const char* defaultSize) {
+            return [defaultSize](const httplib::Request& req, httplib::Response& res) {
+                const std::size_t size = std::stoul(Param(req, "size", defaultSize));
+                std::string body(size, '\0');
+                for (std::size_t i = 0; i < size; ++i)
+                    body[i] = static_cast<char>('a' + i % 26);
+                res.set_content(body, "application/octet-stream");
+            };
+        };
+        server_->Get("/big", big("100000"));
+        server_->Get("/cgi-bin/download.pl", big("200000"));
         server_->Get("/noclen", [](const httplib::Request&, httplib::Response& res) {
             res.set_content_provider("text/plain", [](std::size_t, httplib::DataSink& sink) {
                 const std::string body(3000, 'n');
