@@ -121,7 +121,12 @@ UpdateOperation::Download UpdateOperation::Fetch(const std::function<void(Progre
     getpic_.events.OnDocData = [&](const char* buffer, std::size_t length) {
         if (record.aborted) return;
         updateLastData = clock_.Now();
-        if (!AppendBlock(file, buffer, length)) return giveUp();
+        if (!AppendBlock(file, buffer, length)) {
+            // A block the disk did not take makes the download useless; on a full disk the
+            // part already stored would keep the log and the history from their next lines.
+            std::remove(file.c_str());
+            return giveUp();
+        }
         const std::int64_t announced = getpic_.ContentLength();
         if (onProgress)
             onProgress(ScaledProgress(announced > 0 ? announced : kUnknownLengthMaximum,

@@ -93,7 +93,8 @@ class UpdateOperation {
     // that differs from the running executable's size.
     Offer Look();
     // The GET, each block appended to the download file; gives up when no data has come
-    // for more than 60 seconds, and when more arrives than was announced.
+    // for more than 60 seconds, and when more arrives than was announced. A block that
+    // cannot be stored ends it too, and the part stored so far is deleted.
     Download Fetch(const std::function<void(Progress)>& onProgress);
     // Gives the download the executable's permissions and sets the swap going.
     Installation Install();

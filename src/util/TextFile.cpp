@@ -95,8 +95,16 @@ bool Append(const std::string& path, std::string_view bytes) {
     if (fd < 0) return false;
     // Other writers of the same file are kept out while the line is written; a file held
     // by someone else loses this line rather than interleaving with theirs.
-    bool ok = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    ok = ok && WriteFully(fd, bytes);
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    // A disk that takes only part of the bytes would leave half a line, which the next
+    // reading takes for a record of its own: what was written of it is taken back.
+    struct stat st {};
+    const bool sized = ::fstat(fd, &st) == 0;
+    const bool ok = sized && WriteFully(fd, bytes);
+    if (!ok && sized) static_cast<void>(::ftruncate(fd, st.st_size));
     ::close(fd);
     return ok;
 }
@@ -109,7 +117,10 @@ bool WriteReplacing(const std::string& path, std::string_view bytes) {
     // nothing.
     QSaveFile file(QFile::decodeName(QByteArray(path.data(), std::ssize(path))));
     file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly)) return false;
+    // Unbuffered, so that every byte is written by write() itself: a buffer flushed only by
+    // commit() can fail there unnoticed (a full disk), and commit() then renames the short
+    // temporary file over the target.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
     if (file.write(bytes.data(), std::ssize(bytes)) != std::ssize(bytes)) {
         file.cancelWriting();
         file.commit();  // discards the temporary file

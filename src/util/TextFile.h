@@ -26,8 +26,9 @@ std::optional<std::string> ReadAll(const std::string& path);
 std::optional<std::vector<std::string>> ReadLines(const std::string& path);
 
 // Appends bytes at the end of the file, creating it when missing, while holding an
-// exclusive lock so that no other writer interleaves. False when the file cannot be opened,
-// locked or fully written.
+// exclusive lock so that no other writer interleaves. All or nothing: bytes the disk took
+// of an append it could not complete are cut off again. False when the file cannot be
+// opened, locked or fully written.
 bool Append(const std::string& path, std::string_view bytes);
 
 // Replaces the file with the bytes: written to a temporary file of a unique name, then

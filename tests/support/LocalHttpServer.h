@@ -214,13 +214,16 @@ class LocalHttpServer {
         server_->Get("/text", [](const httplib::Request& req, httplib::Response& res) {
             res.set_content(Param(req, "body", "hello"), "text/plain");
         });
-        server_->Get("/big", [](const httplib::Request& req, httplib::Response& res) {
-            const std::size_t size = std::stoul(Param(req, "size", "100000"));
-            std::string body(size, '\0');
-            for (std::size_t i = 0; i < size; ++i)
-                body[i] = static_cast<char>('a' + i % 26);
-            res.set_content(body, "application/octet-stream");
-        });
+        const auto big = [](const char* defaultSize) {
+            return [defaultSize](const httplib::Request& req, httplib::Response& res) {
+                const std::size_t size = std::stoul(Param(req, "size", defaultSize));
+                std::string body(size, '\0');
+                for (std::size_t i = 0; i < size; ++i)
+                    body[i] = static_cast<char>('a' + i % 26);
+                res.set_content(body, "application/octet-stream");
+            };
+        };
+        server_->Get("/big", big("100000"));
         server_->Get("/noclen", [](const httplib::Request&, httplib::Response& res) {
             res.set_content_provider("text/plain", [](std::size_t, httplib::DataSink& sink) {
                 const std::string body(3000, 'n');

@@ -4,10 +4,11 @@
 // and the tray icon's tooltip from there, where a screenshot would need text recognition.
 //
 // One "name=value" line per control with a name: the texts of labels and edits, the shown
-// text and the items of drop-down lists, position/maximum and visibility of progress bars, the
-// tray icon's tooltip, the window's caption and whether it is visible. The file is replaced whole
-// each time.
+// text and the items of drop-down lists, position/maximum and visibility of progress bars,
+// whether each button is shown in the window, the tray icon's tooltip, the window's caption
+// and whether it is visible. The file is replaced whole each time.
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -66,6 +67,10 @@ void Dump(const QString& path) {
             Add(out, bar->objectName() + QStringLiteral(".visible"),
                 bar->isVisible() ? QStringLiteral("1") : QStringLiteral("0"));
         }
+        for (const QAbstractButton* button : window->findChildren<QAbstractButton*>())
+            if (Named(button))
+                Add(out, button->objectName() + QStringLiteral(".visible"),
+                    button->isVisibleTo(window) ? QStringLiteral("1") : QStringLiteral("0"));
         for (const QSystemTrayIcon* tray : window->findChildren<QSystemTrayIcon*>()) {
             Add(out, tray->objectName() + QStringLiteral(".Hint"), tray->toolTip());
             Add(out, tray->objectName() + QStringLiteral(".visible"),
