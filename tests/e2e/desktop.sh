@@ -37,6 +37,8 @@ done
 
 WORK=$(mktemp -d -t tv-e2e.XXXXXX)
 PROG="$WORK/prog"
+# The command that starts the program: the private copy, unless a test installed it.
+PROGRAM_COMMAND=("$PROG/torvane")
 mkdir -p "$PROG" "$WORK/run" "$WORK/cfg" "$WORK/home" "$SHOTS"
 chmod 700 "$WORK/run"
 cp "$EXE" "$PROG/torvane"
@@ -104,7 +106,7 @@ stop_tray() {
 # start_program [ARGS...]: runs the program copy in the background; its id in LAST_PID.
 # The launch prefix and env exec the program in place, so the id is the program's own.
 start_program() {
-    "${LAUNCH[@]}" env "${PROGRAM_ENV[@]}" "$PROG/torvane" "$@" >>"$WORK/program.log" 2>&1 &
+    "${LAUNCH[@]}" env "${PROGRAM_ENV[@]}" "${PROGRAM_COMMAND[@]}" "$@" >>"$WORK/program.log" 2>&1 &
     LAST_PID=$!
     PIDS+=($LAST_PID)
 }
