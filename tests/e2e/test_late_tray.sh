@@ -32,6 +32,8 @@ shot 16-late-tray
 note "the icon opens the window; closing it hides it to the tray"
 click_tray 1
 wait_for 5 window_mapped || fail "a click did not show the window"
+# Until the window manager has settled the new window, a key may go nowhere.
+sleep 1
 xdotool windowactivate --sync "$(main_window)" key alt+F4
 wait_for 5 window_hidden || fail "Alt+F4 did not hide the window"
 sleep 0.5
