@@ -8,8 +8,10 @@ BUILD_FUZZ  ?= build-fuzz
 FUZZ_SECONDS ?= 60
 BUILD_TYPE  ?= RelWithDebInfo
 JOBS        ?= $(shell nproc)
+PREFIX      ?= $(HOME)/.local
+AUTOSTART   ?= 0
 
-.PHONY: all setup build run test test-sanitize test-release fuzz bench format clean
+.PHONY: all setup build run test test-sanitize test-release fuzz bench install uninstall format clean
 
 all: build
 
@@ -53,6 +55,20 @@ fuzz: setup
 
 bench: build
 	@for b in $(BUILD)/bench_*; do echo "== $$b"; $$b; done
+
+# The program for this user under PREFIX (the program folder PREFIX/lib/torvane, the command
+# PREFIX/bin/torvane, the launcher and the icon); AUTOSTART=1 adds the entry that starts it
+# at login ($$XDG_CONFIG_HOME/autostart). `make uninstall` removes what was installed and
+# leaves what the program and the user made.
+install: setup $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target torvane_installable
+	cmake --install $(BUILD) --prefix "$(PREFIX)"
+ifeq ($(AUTOSTART),1)
+	cmake --install $(BUILD) --prefix "$(PREFIX)" --component autostart
+endif
+
+uninstall: $(BUILD)/CMakeCache.txt
+	cmake -DTORVANE_PREFIX="$(PREFIX)" -P $(BUILD)/uninstall.cmake
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -11,6 +11,8 @@ packages=(
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
     iproute2 xvfb openbox trayer xdotool x11-utils imagemagick
+    # the installation's launcher check, and a private session bus for the D-Bus tray
+    desktop-file-utils dbus-daemon dbus-bin
     # fuzzing (`make fuzz`): clang and its libFuzzer and sanitizer runtimes
     clang libclang-rt-14-dev
     # a font for the window's texts under Xvfb

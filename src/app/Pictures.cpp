@@ -1,9 +1,9 @@
 #include "Pictures.h"
 
 #include "LanguageChoice.h"
+#include "ProgramPicture.h"
 
 #include <QPainter>
-#include <QPainterPath>
 
 #include <functional>
 
@@ -29,40 +29,6 @@ QIcon IconOf(qreal design, std::initializer_list<int> sizes,
     return icon;
 }
 
-// Tray: a dark tile with a receive arrow (down, left) and a send arrow (up, right). While
-// bytes arrive the receive arrow lights up green.
-void PaintTray(QPainter& p, bool receiving) {
-    QLinearGradient tile(0, 0, 0, 16);
-    tile.setColorAt(0, QColor(0x3a, 0x4d, 0x61));
-    tile.setColorAt(1, QColor(0x1c, 0x27, 0x33));
-    p.setPen(QPen(QColor(0x10, 0x17, 0x1f), 0.8));
-    p.setBrush(tile);
-    p.drawRoundedRect(QRectF(0.5, 0.5, 15, 15), 3, 3);
-
-    const QColor idle(0xa7, 0xb2, 0xbe);
-    const QColor receive = receiving ? QColor(0x4c, 0xe0, 0x6a) : idle;
-    const QColor send = receiving ? QColor(0xc9, 0xd1, 0xd9) : idle;
-    p.setPen(Qt::NoPen);
-
-    QPainterPath down;  // shaft 4..6 wide, head pointing down to y 13
-    down.addRect(QRectF(4, 2.5, 2, 6.5));
-    down.moveTo(1.5, 8.5);
-    down.lineTo(8.5, 8.5);
-    down.lineTo(5, 13);
-    down.closeSubpath();
-    p.setBrush(receive);
-    p.drawPath(down.simplified());
-
-    QPainterPath up;  // shaft 10..12 wide, head pointing up to y 3
-    up.addRect(QRectF(10, 7.5, 2, 6));
-    up.moveTo(7.5, 7.5);
-    up.lineTo(14.5, 7.5);
-    up.lineTo(11, 3);
-    up.closeSubpath();
-    p.setBrush(send);
-    p.drawPath(up.simplified());
-}
-
 // Banner refresh: a circular arrow.
 void PaintRefresh(QPainter& p) {
     p.setBrush(Qt::NoBrush);
@@ -78,7 +44,7 @@ void PaintRefresh(QPainter& p) {
 QIcon TrayPicture(int index) {
     const bool receiving = index == 1;
     return IconOf(16, {16, 22, 24, 32, 48, 64},
-                  [receiving](QPainter& p) { PaintTray(p, receiving); });
+                  [receiving](QPainter& p) { PaintProgramPicture(p, receiving); });
 }
 
 QIcon PictureOf(form::Picture picture) {

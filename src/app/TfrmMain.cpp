@@ -44,6 +44,7 @@
 namespace {
 
 constexpr int kTrayWatchPeriod = 3000;  // milliseconds between looks for a tray host
+constexpr int kTrayGraceLook = 200;     // the same, while waiting for a tray at start
 
 // States the fixed-size window never keeps.
 constexpr Qt::WindowStates kLargerStates = Qt::WindowMaximized | Qt::WindowFullScreen;
@@ -397,6 +398,13 @@ void TfrmMain::SetTrayHint(const QString& text) {
     if (RxTrayIcon->toolTip() != text) RxTrayIcon->setToolTip(text);
 }
 
+void TfrmMain::StartInTray(std::chrono::milliseconds grace) {
+    if (trayPresent_) return;
+    awaitingTray_ = true;
+    trayGrace_.setRemainingTime(grace);
+    trayWatch_->start(kTrayGraceLook);
+}
+
 void TfrmMain::WatchTray() {
     const bool available = services_.trayAvailable && services_.trayAvailable();
     if (available && !trayPresent_) {
@@ -406,6 +414,15 @@ void TfrmMain::WatchTray() {
         RxTrayIcon->show();
     }
     trayPresent_ = available;
+    if (awaitingTray_ && (trayPresent_ || trayGrace_.hasExpired())) EndTrayGrace();
+}
+
+void TfrmMain::EndTrayGrace() {
+    awaitingTray_ = false;
+    trayWatch_->setInterval(kTrayWatchPeriod);
+    // No tray came: the window shows as "Show Statistic" shows it (with a banner request),
+    // unless a later start has shown it already.
+    if (!trayPresent_ && !isVisible()) Guarded([this] { ShowStatisticClick(); });
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

@@ -11,10 +11,12 @@
 #include "online/BannerState.h"
 #include "traffic/TrafficMonitor.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -102,6 +104,11 @@ class TfrmMain final : public QWidget {
     void ShowFromTray();
     void HideToTray();
     bool TrayPresent() const { return trayPresent_; }
+    // The start of the program's life in the tray. A program started at login often comes
+    // up before the panel that hosts the tray: without a tray it waits up to `grace` for
+    // one, and only then shows the window, its one way in. A tray that appears later still
+    // takes the program in.
+    void StartInTray(std::chrono::milliseconds grace);
     // The picture and tooltip as the tray shows them; each is re-sent only when it changes.
     int TrayImage() const { return trayImage_; }
     void SetTrayImage(int index);
@@ -135,6 +142,7 @@ class TfrmMain final : public QWidget {
     void WireBannerClients();
     void OnTrayActivated(int reason);
     void WatchTray();
+    void EndTrayGrace();
     void FillSearchList();
     void RestartTrafficTimers();
     void ShowDiagram();
@@ -205,6 +213,8 @@ class TfrmMain final : public QWidget {
     bool trayPresent_ = false;
     int trayImage_ = 0;
     QTimer* trayWatch_ = nullptr;
+    bool awaitingTray_ = false;  // within the grace period of StartInTray
+    QDeadlineTimer trayGrace_;
     TrayClicks trayClicks_;
     QElapsedTimer clickClock_;
     bool placed_ = false;

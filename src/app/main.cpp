@@ -17,6 +17,16 @@
 #include <QMessageBox>
 #include <QSystemTrayIcon>
 
+#include <chrono>
+
+namespace {
+
+// How long a start without a tray waits for one before it shows the window: at login the
+// panel that hosts the tray may come up a moment after the program.
+constexpr std::chrono::seconds kTrayGrace{5};
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Torvane"));
@@ -78,9 +88,8 @@ int main(int argc, char* argv[]) {
         return window->ShowIfIdentity(className, title);
     });
     window->FormCreate();
-    // The window starts hidden in the tray. Without a tray it shows at once, as "Show
-    // Statistic" shows it (with a banner request), and is the program's only way in.
-    if (!window->TrayPresent()) window->ShowStatisticClick();
+    // The window starts hidden in the tray, or shows when no tray has come in time.
+    window->StartInTray(kTrayGrace);
 
     QApplication::exec();
     window.reset();  // removes the tray icon

@@ -26,6 +26,8 @@
 #include <QToolButton>
 #include <QWheelEvent>
 
+#include <chrono>
+
 using apptest::Rig;
 using apptest::Row;
 
@@ -341,15 +343,34 @@ TEST_F(MainWindowTest, ClosingHidesWhileExitEndsTheProgram) {
     EXPECT_EQ(ends.count(), 1);
 }
 
-TEST_F(MainWindowTest, WithoutATrayClosingTheWindowEndsTheProgram) {
+TEST_F(MainWindowTest, WithoutATrayTheWindowShowsAfterTheGraceAndClosingItEndsTheProgram) {
     rig.trayAvailable = false;
     Start();
+    httpfake::FakeHttpClient& banners = *rig.http.at(0);
+    banners.exchanges.push_back({{.connectionFails = true}});
+    window->StartInTray(std::chrono::milliseconds(700));
     EXPECT_FALSE(window->TrayPresent());
     EXPECT_FALSE(Child<QSystemTrayIcon>("RxTrayIcon")->isVisible());
+    QTest::qWait(400);
+    EXPECT_FALSE(window->isVisible());  // still waiting for a tray
+    QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), 2000);
+    EXPECT_EQ(banners.sent.size(), 1u);  // shown as "Show Statistic" shows it, with a banner
     QSignalSpy ends(window.get(), &TfrmMain::programEnds);
-    window->ShowFromTray();
     EXPECT_TRUE(window->close());
     EXPECT_EQ(ends.count(), 1);
+}
+
+TEST_F(MainWindowTest, ATrayThatComesWithinTheGraceTakesTheProgramInUnseen) {
+    rig.trayAvailable = false;
+    Start();
+    window->StartInTray(std::chrono::milliseconds(700));
+    QTest::qWait(200);
+    rig.trayAvailable = true;
+    // Looked for often while waiting, not only every few seconds.
+    QTRY_VERIFY_WITH_TIMEOUT(window->TrayPresent(), 600);
+    EXPECT_TRUE(Child<QSystemTrayIcon>("RxTrayIcon")->isVisible());
+    QTest::qWait(900);
+    EXPECT_FALSE(window->isVisible());
 }
 
 TEST_F(MainWindowTest, ATrayThatAppearsLaterTakesTheWindowIn) {

@@ -37,6 +37,9 @@ done
 
 WORK=$(mktemp -d -t tv-e2e.XXXXXX)
 PROG="$WORK/prog"
+# The command that starts the program; empty: the copy in $PROG (a test may move $PROG).
+# A test that installed the program names the installed command here.
+PROGRAM_COMMAND=()
 mkdir -p "$PROG" "$WORK/run" "$WORK/cfg" "$WORK/home" "$SHOTS"
 chmod 700 "$WORK/run"
 cp "$EXE" "$PROG/torvane"
@@ -104,7 +107,9 @@ stop_tray() {
 # start_program [ARGS...]: runs the program copy in the background; its id in LAST_PID.
 # The launch prefix and env exec the program in place, so the id is the program's own.
 start_program() {
-    "${LAUNCH[@]}" env "${PROGRAM_ENV[@]}" "$PROG/torvane" "$@" >>"$WORK/program.log" 2>&1 &
+    local command=("${PROGRAM_COMMAND[@]}")
+    [ ${#command[@]} -gt 0 ] || command=("$PROG/torvane")
+    "${LAUNCH[@]}" env "${PROGRAM_ENV[@]}" "${command[@]}" "$@" >>"$WORK/program.log" 2>&1 &
     LAST_PID=$!
     PIDS+=($LAST_PID)
 }

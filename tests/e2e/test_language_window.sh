@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The window with the shipped Russian texts: the program starts, shows its window (no tray
-# here, so it shows at once) with the versioned caption, and is photographed for a look at
-# how the longer texts fit.
+# here, so it shows when the wait for one is over) with the versioned caption, and is
+# photographed for a look at how the longer texts fit.
 . "$(dirname "$0")/desktop.sh" "$1"
 
 [ -f "$PROG/russian.lng" ] || skip "no russian.lng beside the executable"

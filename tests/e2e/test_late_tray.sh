@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Started at login before the panel: a tray host that comes two seconds after the program
+# takes it in, and the window never shows on the way. Then the tray life goes on as usual.
+. "$(dirname "$0")/desktop.sh" "$1"
+
+start_desktop
+start_program
+PID=$LAST_PID
+# Watched from the start: any moment the main window is mapped is written down.
+(while :; do
+    window_mapped && echo "mapped"
+    sleep 0.05
+done) >"$WORK/mapped" 2>/dev/null &
+WATCH=$!
+PIDS+=($WATCH)
+
+sleep 2
+start_tray
+wait_for 15 has_tray_icon || fail "the program did not dock into the tray that came late"
+note "in the tray; watching the window past the longest wait for a tray"
+sleep 6
+kill "$WATCH"
+[ -s "$WORK/mapped" ] && fail "the window showed while the program waited for the tray"
+# Openbox marks every window it ever managed; a window shown for a moment between two looks
+# would carry the mark.
+w=$(main_window)
+[ -n "$w" ] && xprop -id "$w" _OB_APP_TYPE | grep -q '"' && fail "the window was shown at some moment"
+alive "$PID" || fail "the program ended"
+[ "$(tray_icon_count)" -eq 1 ] || fail "expected one tray icon, there are $(tray_icon_count)"
+shot 16-late-tray
+
+note "the icon opens the window; closing it hides it to the tray"
+click_tray 1
+wait_for 5 window_mapped || fail "a click did not show the window"
+# Until the window manager has settled the new window, a key may go nowhere.
+sleep 1
+xdotool windowactivate --sync "$(main_window)" key alt+F4
+wait_for 5 window_hidden || fail "Alt+F4 did not hide the window"
+sleep 0.5
+alive "$PID" || fail "closing ended the program although it lives in the tray"
+pass
