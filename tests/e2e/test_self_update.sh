@@ -94,7 +94,8 @@ cmp -s "$PROG/torvane" "$NEW" || fail "the executable is not the download"
 [ ! -e "$PROG/tvr_update.exe" ] || fail "the download is still there under its own name"
 [ "$(tr '\0' ' ' <"/proc/$NEWPID/cmdline")" = "$PROG/torvane /new " ] ||
     fail "the new copy runs as '$(tr '\0' ' ' <"/proc/$NEWPID/cmdline")'"
-grep -q '^chkdate=@ByteArray(' "$CONF" || fail "no chkdate in the settings: $(cat "$CONF")"
+# The settings file quotes a value whose bytes happen to hold ';' or ','.
+grep -q '^chkdate="\?@ByteArray(' "$CONF" || fail "no chkdate in the settings: $(cat "$CONF")"
 wait_for 15 has_tray_icon || fail "the new copy has no tray icon"
 sleep 4 # past the new copy's own due test
 alive "$NEWPID" || fail "the new copy ended"
