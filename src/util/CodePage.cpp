@@ -1,7 +1,8 @@
 #include "util/CodePage.h"
 
+#include "util/CodePageTables.h"
+
 #include <QLocale>
-#include <QStringDecoder>
 
 #include <array>
 #include <cstdint>
@@ -14,9 +15,8 @@ namespace codepage {
 
 namespace {
 
-// Both directions of one code page, built once from the system's converter so that a
-// missing character reliably becomes '?' (the converter itself would insert Ctrl+Z, which
-// ends a text file).
+// Both directions of one code page. A character the page lacks becomes '?' (never a
+// substitute byte such as Ctrl+Z, which ends a text file).
 struct Table {
     std::array<char16_t, 256> toUnicode{};
     std::unordered_map<char16_t, char> fromUnicode;
@@ -29,15 +29,10 @@ const Table& TableFor(int codePage) {
     auto& slot = tables[codePage];
     if (slot) return *slot;
     slot = std::make_unique<Table>();
-    const std::string name = "windows-" + std::to_string(codePage);
-    QStringDecoder decoder(name.c_str());
+    const char16_t* upper = UpperHalf(codePage);
     for (int b = 0; b < 256; ++b) {
-        char16_t u = static_cast<char16_t>(b);  // Latin-1 when the page is unknown.
-        if (decoder.isValid()) {
-            const char byte = static_cast<char>(b);
-            const QString s = decoder.decode(QByteArrayView(&byte, 1));
-            if (s.size() == 1) u = s.at(0).unicode();
-        }
+        // Latin-1 for the lower half, and for the upper half of a page not known here.
+        const char16_t u = (b < 0x80 || !upper) ? static_cast<char16_t>(b) : upper[b - 0x80];
         slot->toUnicode[static_cast<size_t>(b)] = u;
         slot->fromUnicode.emplace(u, static_cast<char>(b));
     }

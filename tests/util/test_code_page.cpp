@@ -31,13 +31,25 @@ TEST(CodePage, EveryByteDecodesToOneCharacter) {
     std::string all;
     for (int b = 0; b < 256; ++b)
         all.push_back(static_cast<char>(b));
-    for (int cp : {1250, 1251, 1252}) {
+    // Bytes a page leaves undefined too: whatever was read is written back unchanged.
+    for (int cp = 1250; cp <= 1258; ++cp) {
         const QString text = FromAnsi(all, cp);
         ASSERT_EQ(text.size(), 256) << cp;
         EXPECT_EQ(text.at(0x41), QChar('A'));
+        EXPECT_EQ(ToAnsi(text, cp), all) << cp;
     }
-    EXPECT_EQ(FromAnsi("\xE0", 1251), QString::fromUtf8("а"));
-    EXPECT_EQ(FromAnsi("\xE0", 1252), QString::fromUtf8("à"));
+    const struct {
+        int page;
+        const char* byte;
+        const char* utf8;
+    } letters[] = {
+        {1250, "\x8A", "Š"},      {1251, "\xE0", "а"}, {1252, "\xE0", "à"},
+        {1252, "\x81", "\u0081"}, {1253, "\xC1", "Α"}, {1254, "\xD0", "Ğ"},
+        {1255, "\xE0", "א"},      {1256, "\xC7", "ا"}, {1257, "\xC0", "Ą"},
+        {1258, "\xD2", "\u0309"}, {866, "\xE0", "à"},
+    };
+    for (const auto& l : letters)
+        EXPECT_EQ(FromAnsi(l.byte, l.page), QString::fromUtf8(l.utf8)) << l.page << " " << l.utf8;
 }
 
 TEST(CodePage, FileTextPrefersUtf8OnlyWhenItIsUtf8) {
