@@ -11,6 +11,7 @@
 #include "online/UpdateDueTest.h"
 #include "online/UpdateOperation.h"
 #include "online/WebSearch.h"
+#include "platform/FreeMemory.h"
 #include "platform/UrlOpener.h"
 #include "traffic/ConnectionLog.h"
 #include "util/CodePage.h"
@@ -451,6 +452,16 @@ void TfrmMain::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     // Nobody sees an animated banner of a hidden window; it rests until the window shows.
     bannerView_->SetPlaying(false);
+    QTimer::singleShot(0, this, [this] { ReleaseWhileHidden(); });
+}
+
+void TfrmMain::ReleaseWhileHidden() {
+    if (isVisible() || !testAttribute(Qt::WA_WState_Created)) return;
+    // The window rests in the tray, maybe for days: its native window and the picture of its
+    // contents go, and come again on the next show (the widgets keep their state and
+    // place). Then the heap gives back what showing the window had taken.
+    destroy(true, true);
+    platform::ReturnFreedMemory();
 }
 
 void TfrmMain::changeEvent(QEvent* event) {

@@ -143,6 +143,7 @@ class TfrmMain final : public QWidget {
     void OnTrayActivated(int reason);
     void WatchTray();
     void EndTrayGrace();
+    void ReleaseWhileHidden();
     void FillSearchList();
     void RestartTrafficTimers();
     void ShowDiagram();

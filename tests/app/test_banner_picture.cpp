@@ -2,6 +2,7 @@
 // refuses, and an animation that loops and rests while the window is hidden.
 
 #include "AppFakes.h"
+#include "Eventually.h"
 #include "TestPictures.h"
 #include "app/BannerPicture.h"
 
@@ -170,7 +171,7 @@ TEST(BannerPicture, AnAnimationLoopsWhileShownAndRestsWhileHidden) {
         ++frames;
         corners.insert(image.movie()->currentImage().pixel(0, 0));
     });
-    QTRY_VERIFY_WITH_TIMEOUT(frames >= 6, 5000);  // past the end, three times
+    EXPECT_EVENTUALLY(frames >= 6, 5000);  // past the end, three times
     EXPECT_EQ(corners, (std::set<QRgb>{qRgb(255, 0, 0), qRgb(0, 160, 0)}));
 
     view.SetPlaying(false);
@@ -178,7 +179,7 @@ TEST(BannerPicture, AnAnimationLoopsWhileShownAndRestsWhileHidden) {
     QTest::qWait(200);
     EXPECT_EQ(frames, rested);
     view.SetPlaying(true);
-    QTRY_VERIFY_WITH_TIMEOUT(frames > rested + 2, 5000);
+    EXPECT_EVENTUALLY(frames > rested + 2, 5000);
 
     // A still picture replaces the animation.
     ASSERT_TRUE(view.Show(BannerPictureKind::Jpeg, Jpeg(Halves(468, 60))));

@@ -2,6 +2,7 @@
 // transparency, size, the adapter list and the search box, with fakes for the system.
 
 #include "AppFakes.h"
+#include "Eventually.h"
 #include "UserInput.h"
 #include "app/AdapterComboBox.h"
 #include "app/BuildConfig.h"
@@ -331,10 +332,15 @@ TEST_F(MainWindowTest, ClosingHidesWhileExitEndsTheProgram) {
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(ends.count(), 0);
     EXPECT_TRUE(Child<QTimer>("tmrRefresh")->isActive());  // work goes on in the tray
+    // Resting in the tray, the window holds no native window; it comes back where it was.
+    const QPoint place = window->pos();
+    EXPECT_EVENTUALLY(window->windowHandle() == nullptr, 5000);
 
     window->ShowFromTray();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->pos(), place);
     window->showMinimized();
-    QTRY_VERIFY(!window->isVisible());  // minimising hides to the tray
+    EXPECT_EVENTUALLY(!window->isVisible(), 5000);  // minimising hides to the tray
     EXPECT_FALSE(window->isMinimized());
     EXPECT_EQ(ends.count(), 0);
 
@@ -353,7 +359,7 @@ TEST_F(MainWindowTest, WithoutATrayTheWindowShowsAfterTheGraceAndClosingItEndsTh
     EXPECT_FALSE(Child<QSystemTrayIcon>("RxTrayIcon")->isVisible());
     QTest::qWait(400);
     EXPECT_FALSE(window->isVisible());  // still waiting for a tray
-    QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), 2000);
+    EXPECT_EVENTUALLY(window->isVisible(), 2000);
     EXPECT_EQ(banners.sent.size(), 1u);  // shown as "Show Statistic" shows it, with a banner
     QSignalSpy ends(window.get(), &TfrmMain::programEnds);
     EXPECT_TRUE(window->close());
@@ -367,7 +373,7 @@ TEST_F(MainWindowTest, ATrayThatComesWithinTheGraceTakesTheProgramInUnseen) {
     QTest::qWait(200);
     rig.trayAvailable = true;
     // Looked for often while waiting, not only every few seconds.
-    QTRY_VERIFY_WITH_TIMEOUT(window->TrayPresent(), 600);
+    EXPECT_EVENTUALLY(window->TrayPresent(), 600);
     EXPECT_TRUE(Child<QSystemTrayIcon>("RxTrayIcon")->isVisible());
     QTest::qWait(900);
     EXPECT_FALSE(window->isVisible());
@@ -378,7 +384,7 @@ TEST_F(MainWindowTest, ATrayThatAppearsLaterTakesTheWindowIn) {
     Start();
     window->ShowFromTray();
     rig.trayAvailable = true;
-    QTRY_VERIFY_WITH_TIMEOUT(window->TrayPresent(), 5000);
+    EXPECT_EVENTUALLY(window->TrayPresent(), 5000);
     EXPECT_TRUE(Child<QSystemTrayIcon>("RxTrayIcon")->isVisible());
     QSignalSpy ends(window.get(), &TfrmMain::programEnds);
     EXPECT_FALSE(window->close());

@@ -3,6 +3,7 @@
 // "/new" switch.
 
 #include "AppFakes.h"
+#include "Eventually.h"
 #include "app/SingleInstance.h"
 
 #include <gtest/gtest.h>
@@ -114,7 +115,7 @@ TEST_F(SingleInstanceTest, ACopyStartedBesideAnotherTakesOverWhenItEnds) {
     QTest::qWait(100);
     EXPECT_FALSE(beside.IsListening());
     first.reset();  // the first copy ends
-    QTRY_VERIFY_WITH_TIMEOUT(beside.IsListening(), 2000);
+    EXPECT_EVENTUALLY(beside.IsListening(), 2000);
 
     // A garbage request does not upset the listening copy.
     QLocalSocket client;
@@ -122,7 +123,7 @@ TEST_F(SingleInstanceTest, ACopyStartedBesideAnotherTakesOverWhenItEnds) {
     ASSERT_TRUE(client.waitForConnected(1000));
     client.write(QByteArray(5000, 'x'));
     client.flush();
-    QTRY_VERIFY_WITH_TIMEOUT(client.state() == QLocalSocket::UnconnectedState, 2000);
+    EXPECT_EVENTUALLY(client.state() == QLocalSocket::UnconnectedState, 2000);
     EXPECT_TRUE(beside.IsListening());
 }
 
