@@ -4,6 +4,8 @@
 #
 #     bench/idle_footprint.sh BUILD_DIR [SECONDS]
 #
+# BREAKDOWN=1 also prints where each program's resident memory lies (by mapped file).
+#
 # BUILD_DIR holds torvane and tests/e2e/bare_tray_app (targets torvane and bare_tray_app);
 # measure a RelWithDebInfo or Release build. Both programs run under Xvfb with openbox and
 # trayer as the tray host. As root the program watches a veth link in a private network
@@ -34,6 +36,19 @@ cpu_of() {
     echo "$ns $(awk '{print $14 + $15}' /proc/"$1"/stat)"
 }
 kb_of() { awk -v key="$2:" '$1 == key {print $2}' /proc/"$1"/status; }
+
+# breakdown NAME PID: where the resident memory lies, from smaps, one line per file (or
+# [heap], [anon], [stack] ...), largest first, with the private dirty part of each.
+breakdown() {
+    awk -v name="$1" '
+        /^[0-9a-f]+-[0-9a-f]+ / { obj = (NF >= 6) ? $6 : "[anon]"; sub(/.*\//, "", obj); next }
+        $1 == "Rss:" { rss[obj] += $2; total += $2 }
+        $1 == "Private_Dirty:" { dirty[obj] += $2 }
+        END {
+            for (o in rss) if (rss[o] >= 256) printf "%-8s %7d KiB (dirty %6d)  %s\n", name, rss[o], dirty[o], o
+            printf "%-8s %7d KiB in all\n", name, total
+        }' "/proc/$2/smaps" | sort -k2,2nr | head -n "${BREAKDOWN_LINES:-25}"
+}
 
 # measure NAME PID: prints the figures, sets CPU_PCT and RSS_KB.
 measure() {
@@ -76,6 +91,7 @@ PID=$LAST_PID
 wait_for 30 has_tray_icon || fail "torvane shows no tray icon"
 window_hidden || fail "the window shows"
 measure torvane "$PID"
+[ -z "${BREAKDOWN:-}" ] || breakdown torvane "$PID"
 TV_CPU=$CPU_PCT TV_RSS=$RSS_KB
 grep -q '^Connect' "$PROG/inet.stat" 2>/dev/null && echo "(the adapter was online: inet.stat has its Connect line)"
 kill "$PID"
@@ -100,6 +116,7 @@ if [ -n "${NS:-}" ] && [ -x "$BUILD/torvane_local" ] && [ -x "$SERVER" ]; then
     wait_for 10 window_hidden || fail "the window did not hide again"
     echo "torvane_local shows a banner fetched from the stand-in service (window hidden again)"
     measure banner "$PID"
+    [ -z "${BREAKDOWN:-}" ] || breakdown banner "$PID"
     BANNER_CPU=$CPU_PCT BANNER_RSS=$RSS_KB
     kill "$PID"
     wait "$PID" 2>/dev/null
@@ -111,6 +128,7 @@ fi
 BARE_PID=$!
 PIDS+=($BARE_PID)
 measure bare "$BARE_PID"
+[ -z "${BREAKDOWN:-}" ] || breakdown bare "$BARE_PID"
 BARE_RSS=$RSS_KB
 kill "$BARE_PID"
 
