@@ -175,6 +175,20 @@ window_mapped() {
     [ -n "$w" ] && xwininfo -id "$w" | grep -q 'IsViewable'
 }
 window_hidden() { ! window_mapped; }
+# Alt+F4 in the program's window, as a person presses it: the window is activated first. A
+# window the window manager has not settled yet refuses activation (more so on a loaded
+# machine), so activation is tried again for a few seconds before the key goes.
+alt_f4_main_window() {
+    local i
+    for i in $(seq 1 20); do
+        if xdotool windowactivate --sync "$(main_window)" >/dev/null 2>&1; then
+            xdotool key alt+F4
+            return 0
+        fi
+        sleep 0.25
+    done
+    return 1
+}
 
 # The probe (tests/e2e/aids/widget_probe.cpp), preloaded into the program, writes what the
 # window shows into $PROBE_OUT; probe KEY prints one value ("lblInetStat", "RxTrayIcon.Hint").

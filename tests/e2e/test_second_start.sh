@@ -21,7 +21,7 @@ alive "$FIRST" || fail "the first copy ended"
 shot 04-second-start-showed-first
 
 note "/NEW runs a second copy beside the first"
-xdotool windowactivate --sync "$(main_window)" key alt+F4
+alt_f4_main_window || fail "the window could not be activated for Alt+F4"
 wait_for 5 window_hidden || fail "Alt+F4 did not hide the window"
 start_program /NEW
 BESIDE=$LAST_PID
