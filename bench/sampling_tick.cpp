@@ -30,10 +30,8 @@ class MemoryTable final : public InterfaceTable {
     }
     std::optional<std::vector<IfRow>> Read() override {
         for (IfRow& row : rows_) {
-            row.inOctets64 += 4096;
-            row.outOctets64 += 512;
-            row.dwInOctets = static_cast<std::uint32_t>(row.inOctets64);
-            row.dwOutOctets = static_cast<std::uint32_t>(row.outOctets64);
+            row.dwInOctets += 4096;
+            row.dwOutOctets += 512;
         }
         return rows_;
     }

@@ -3,7 +3,7 @@
 #include <stdexcept>
 
 IfRow MakeRow(std::initializer_list<std::uint8_t> address, std::uint32_t ifIndex,
-              std::uint64_t in64, std::uint64_t out64, std::uint32_t speed, std::string descr,
+              std::uint64_t in64, std::uint64_t out64, std::uint64_t speed, std::string descr,
               std::uint32_t type, std::uint32_t operStatus) {
     IfRow row;
     row.dwType = type;
@@ -21,10 +21,19 @@ IfRow MakeRow(std::initializer_list<std::uint8_t> address, std::uint32_t ifIndex
 }
 
 void SetCounters(IfRow& row, std::uint64_t in64, std::uint64_t out64) {
-    row.inOctets64 = in64;
-    row.outOctets64 = out64;
-    row.dwInOctets = static_cast<std::uint32_t>(in64);
-    row.dwOutOctets = static_cast<std::uint32_t>(out64);
+    row.dwInOctets = in64;
+    row.dwOutOctets = out64;
+}
+
+std::optional<IfRow> FakeInterfaceTable::ReadLink(std::uint32_t ifIndex) {
+    ++linkReads;
+    if (throwOnRead) throw std::runtime_error("interface table exploded");
+    const IfRow* known = rows ? FindIndex(ifIndex) : nullptr;
+    if (known == nullptr) return std::nullopt;
+    IfRow row = *known;
+    row.bDescr.clear();
+    row.dwSpeed = 0;
+    return row;
 }
 
 std::optional<std::vector<IfRow>> FakeInterfaceTable::Read() {
@@ -49,9 +58,13 @@ void FakeInterfaceTable::MeasureSpeed(IfRow& row) {
 }
 
 const IfRow* FakeInterfaceTable::Find(const IfRow& row) const {
+    return FindIndex(row.ifIndex);
+}
+
+const IfRow* FakeInterfaceTable::FindIndex(std::uint32_t ifIndex) const {
     if (!rows) return nullptr;
     for (const IfRow& known : *rows) {
-        if (known.ifIndex == row.ifIndex) return &known;
+        if (known.ifIndex == ifIndex) return &known;
     }
     return nullptr;
 }
