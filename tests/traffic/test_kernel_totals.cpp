@@ -1,8 +1,8 @@
 // The monitor's totals against the kernel's own counters: a veth pair in a private network
 // namespace carries a known number of raw frames while the real interface table is sampled;
 // tunnels, which have no hardware address, are told apart from each other and from loopback.
-// Then today's scale: more than a gigabit per second, a tunnel that only sends, a counter
-// past 2^32 and six hundred interfaces, checked by what the fields, labels and log show.
+// Then today's scale: a tunnel that only sends, a counter past 2^32 and six hundred
+// interfaces, checked by what the fields, labels and log show.
 
 #include "PrivateNetns.h"
 #include "platform/SystemInterfaceTable.h"
@@ -35,7 +35,6 @@
 #include <cstdio>
 #include <fstream>
 #include <thread>
-#include <tuple>
 
 namespace {
 
@@ -88,10 +87,9 @@ bool MakePair(int index) {
     });
 }
 
-// Sends `count` frames of exactly `size` bytes out of `device` to `to`; with `count` 0, as
-// many as it can for `forMs` milliseconds.
+// Sends `count` frames of exactly `size` bytes out of `device` to `to`.
 bool SendFrames(const char* device, const std::array<std::uint8_t, 6>& from,
-                const std::array<std::uint8_t, 6>& to, int count, std::size_t size, int forMs = 0) {
+                const std::array<std::uint8_t, 6>& to, int count, std::size_t size) {
     const int fd = socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
     sockaddr_ll address{};
@@ -105,9 +103,7 @@ bool SendFrames(const char* device, const std::array<std::uint8_t, 6>& from,
     frame[12] = 0x88;  // local experimental EtherType: nobody on the other end answers
     frame[13] = 0xB5;
     bool ok = address.sll_ifindex != 0;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(forMs);
-    for (int i = 0; ok && (i < count || (count == 0 && std::chrono::steady_clock::now() < end));
-         ++i) {
+    for (int i = 0; ok && i < count; ++i) {
         ok = sendto(fd, frame.data(), frame.size(), 0, reinterpret_cast<sockaddr*>(&address),
                     sizeof address) == static_cast<ssize_t>(frame.size());
     }
@@ -270,14 +266,8 @@ class KernelTotals : public ::testing::Test {
 }  // namespace
 
 TEST_F(KernelTotals, TotalsEqualTheKernelsCountersAcrossReCreation) {
-    monitor = std::make_unique<TrafficMonitor>(
-        *table, settings, clock, dir.filePath("inet.stat").toStdString(), &QLocale::c);
-    monitor->StartUp();
-    const QStringList items = monitor->FillAdapterList();
-    const auto item = std::find_if(items.begin(), items.end(),
-                                   [](const QString& i) { return i.contains(kWatchedText); });
-    ASSERT_NE(item, items.end()) << items.join(", ").toStdString();
-    ASSERT_TRUE(monitor->ChooseAdapter(*item).restartTimers);
+    Watch("vw", clock);
+    ASSERT_EQ(monitor->SelectedAdapter(), kWatchedText);
 
     // The first online tick takes the whole counters.
     const Counters k0 = KernelCounters("vw").value();
@@ -366,34 +356,12 @@ TEST_F(KernelTotals, EachTunnelShowsItsOwnTrafficAndIsFoundAgainAtTheNextStart) 
     watch(second, true);
 }
 
-TEST_F(KernelTotals, TodaysScaleShowsEveryDigit) {
-    ASSERT_TRUE(PrivateNetns::Ip("link set lo up"));
+TEST_F(KernelTotals, ATunnelThatOnlySendsAndACounterPast4GiB) {
     const auto digits = [](std::uint64_t n) { return QString::number(n); };
     const auto rate = [](std::uint64_t n) { return std::to_string(n) + " B/s"; };
 
-    // More than a gigabit per second over the veth pair, on the real clock: the newest
-    // received rate is the kernel's count over the diagram's own interval.
-    ASSERT_TRUE(PrivateNetns::Ip("link set vp mtu 65000") &&
-                PrivateNetns::Ip("link set vw mtu 65000"));
-    SystemClock realClock;
-    Watch("vw", realClock);
-    monitor->RefreshTick();
-    monitor->DrawTick(true, 0xFFD4D0C8u);
-    const Counters k0 = KernelCounters("vw").value();
-    const QDateTime from = monitor->Diagram().LastDrawTime();
-    ASSERT_TRUE(SendFrames("vp", kPeer, kWatched, 0, 64000, 1000));
-    const Counters k1 = WaitForCounters("vw", k0).value();
-    TrafficFields f = monitor->RefreshTick();
-    DiagramTickResult d = monitor->DrawTick(true, 0xFFD4D0C8u);
-    const qint64 ms = from.msecsTo(monitor->Diagram().LastDrawTime());
-    const std::uint64_t bytes = k1.rx - k0.rx;
-    EXPECT_GE(bytes * 1000 / static_cast<std::uint64_t>(ms), 125'000'000u) << "not a gigabit";
-    EXPECT_EQ(d.newestReadRate, rate((bytes * 1000 + ms / 2) / ms));
-    EXPECT_EQ(f.totalRead, digits(k1.rx));
-    EXPECT_EQ(f.curRead, digits(k1.rx));
-    EXPECT_EQ(f.linkSpeed, "10000000000");
-
     // A tunnel that only sends: its send rate shows and is drawn, its receive rate is 0.
+    std::pair<TrafficFields, DiagramTickResult> seen;
     Tunnel tunnel("tvt0");
     ASSERT_TRUE(tunnel.ok());
     ASSERT_TRUE(PrivateNetns::Ip("addr add 10.77.0.1/24 dev tvt0"));
@@ -406,20 +374,20 @@ TEST_F(KernelTotals, TodaysScaleShowsEveryDigit) {
     const Counters t1 = KernelCounters("tvt0").value();
     ASSERT_GT(t1.tx, t0.tx);
     ASSERT_EQ(t1.rx, 0u);
-    std::tie(f, d) = Second();
-    EXPECT_EQ(d.newestWriteRate, rate(t1.tx - t0.tx));
-    EXPECT_EQ(d.newestReadRate, "0 B/s");
+    seen = Second();
+    EXPECT_EQ(seen.second.newestWriteRate, rate(t1.tx - t0.tx));
+    EXPECT_EQ(seen.second.newestReadRate, "0 B/s");
     EXPECT_EQ(monitor->Diagram().WriteHistory()[1], t1.tx - t0.tx);
-    EXPECT_EQ(f.curWrite, digits(t1.tx));
+    EXPECT_EQ(seen.first.curWrite, digits(t1.tx));
 
     // The received counter past 2^32, in the fields and in the log.
     ASSERT_TRUE(tunnel.Receive(66'200, 65'000));
     const Counters t2 = KernelCounters("tvt0").value();
     ASSERT_GT(t2.rx, 4294967296u);
-    std::tie(f, d) = Second();
-    EXPECT_EQ(f.curRead, digits(t2.rx));
-    EXPECT_EQ(f.totalRead, digits(t2.rx));
-    EXPECT_EQ(d.newestReadRate, rate(t2.rx));
+    seen = Second();
+    EXPECT_EQ(seen.first.curRead, digits(t2.rx));
+    EXPECT_EQ(seen.first.totalRead, digits(t2.rx));
+    EXPECT_EQ(seen.second.newestReadRate, rate(t2.rx));
     monitor->StatusLogTick();
     const QString log = QString::fromLatin1(
         textfile::ReadAll(dir.filePath("inet.stat").toStdString()).value_or(""));
