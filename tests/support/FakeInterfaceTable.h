@@ -39,5 +39,4 @@ class FakeInterfaceTable final : public InterfaceTable {
 
   private:
     const IfRow* Find(const IfRow& row) const;
-    const IfRow* FindIndex(std::uint32_t ifIndex) const;
 };

@@ -13,7 +13,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -41,16 +40,6 @@ void Add(QByteArray& out, const QString& key, const QString& value) {
     out += key.toUtf8() + '=' + OneLine(value) + '\n';
 }
 
-// "1" when the whole text fits the widget's width and the widget lies across its parent's
-// width: every character can be seen.
-QString Fits(const QWidget* widget, const QString& text, int room) {
-    const QWidget* parent = widget->parentWidget();
-    const bool inside = parent == nullptr ||
-                        (widget->x() >= 0 && widget->geometry().right() <= parent->rect().right());
-    const bool fits = inside && widget->fontMetrics().horizontalAdvance(text) <= room;
-    return fits ? QStringLiteral("1") : QStringLiteral("0");
-}
-
 void Dump(const QString& path) {
     QByteArray out;
     Add(out, QStringLiteral("probe.time"), QString::number(QDateTime::currentMSecsSinceEpoch()));
@@ -59,19 +48,10 @@ void Dump(const QString& path) {
         Add(out, QStringLiteral("frmMain.Caption"), window->windowTitle());
         Add(out, QStringLiteral("frmMain.visible"),
             window->isVisible() ? QStringLiteral("1") : QStringLiteral("0"));
-        for (const QLabel* label : window->findChildren<QLabel*>()) {
-            if (!Named(label)) continue;
-            Add(out, label->objectName(), label->text());
-            Add(out, label->objectName() + QStringLiteral(".fits"),
-                Fits(label, label->text(), label->contentsRect().width()));
-        }
-        for (const QLineEdit* edit : window->findChildren<QLineEdit*>()) {
-            if (!Named(edit)) continue;
-            Add(out, edit->objectName(), edit->text());
-            // A line edit keeps 2 pixels free on either side of its text.
-            Add(out, edit->objectName() + QStringLiteral(".fits"),
-                Fits(edit, edit->text(), edit->width() - 4));
-        }
+        for (const QLabel* label : window->findChildren<QLabel*>())
+            if (Named(label)) Add(out, label->objectName(), label->text());
+        for (const QLineEdit* edit : window->findChildren<QLineEdit*>())
+            if (Named(edit)) Add(out, edit->objectName(), edit->text());
         for (const QComboBox* box : window->findChildren<QComboBox*>()) {
             if (!Named(box)) continue;
             Add(out, box->objectName(), box->currentText());
