@@ -81,17 +81,19 @@ DiagramTickResult SpeedDiagram::Tick(const TrafficState& state, bool bars,
 
     const std::uint32_t p = historyPos_;
 
-    // Without an earlier reading nothing is known of this interval: zero samples. So too
-    // when the interface started again, whose counters say nothing about the interval.
-    // Otherwise each direction's sample comes from its own counter alone: a link that only
-    // sends shows its sending.
+    // Without an earlier reading nothing is known of this interval: zero samples. Otherwise
+    // each direction's sample comes from its own counter alone, so a link that only sends
+    // shows its sending. An interface that started again since the previous tick passed
+    // what its new counters show within this interval, as the totals count it.
     const bool restarted = state.CounterRestarts != seenCounterRestarts_;
     std::uint64_t newRead = 0;
     std::uint64_t newWrite = 0;
-    if (hasPrevious_ && !restarted) {
-        newRead = RateSample(CounterDelta(state.CurRead, drawPrevRead_, state.Counters32), elapsed);
-        newWrite =
-            RateSample(CounterDelta(state.CurWrite, drawPrevWrite_, state.Counters32), elapsed);
+    if (hasPrevious_) {
+        const auto passed = [&](std::uint64_t now, std::uint64_t before) {
+            return restarted ? now : CounterDelta(now, before, state.Counters32);
+        };
+        newRead = RateSample(passed(state.CurRead, drawPrevRead_), elapsed);
+        newWrite = RateSample(passed(state.CurWrite, drawPrevWrite_), elapsed);
     }
     const std::uint64_t oldRead = readHistory_[p];
     const std::uint64_t oldWrite = writeHistory_[p];

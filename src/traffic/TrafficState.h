@@ -29,8 +29,8 @@ struct TrafficState {
 
     // Raised by one each time the sampling tick finds that the adapter's counters started
     // again (the interface was re-created or reset) rather than grew or wrapped. The diagram
-    // compares it with the value it saw last and stores a zero sample for that tick instead
-    // of a rate made of two interfaces' counters.
+    // compares it with the value it saw last and takes that tick's rates from the new
+    // counters alone rather than from two interfaces' counters.
     std::uint32_t CounterRestarts = 0;
 };
 
