@@ -42,9 +42,13 @@ std::optional<IfRow> TrafficSampler::FindSelected(TrafficState& state,
 
 TrafficSampler::Increments TrafficSampler::GetTraffic(TrafficState& state,
                                                       const std::string& selectedMac) {
-    // Nothing selected: nothing to ask the system about.
+    // Nothing selected: nothing to ask the system about, and no failed read to show.
     std::optional<IfRow> row;
-    if (!selectedMac.empty()) row = FindSelected(state, selectedMac);
+    if (selectedMac.empty()) {
+        state.TableUnreadable = false;
+    } else {
+        row = FindSelected(state, selectedMac);
+    }
     if (!row) {
         // Gone (unplugged, removed), none selected, or the table unreadable: offline, the
         // readings stay as they were. Nothing current is known, so no speed is either.

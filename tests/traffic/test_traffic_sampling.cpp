@@ -181,6 +181,14 @@ TEST_F(Sampling, UnreadableTableShowsOfflineWithoutFigures) {
     monitor.RefreshTick();
     EXPECT_EQ(monitor.State().TotalRead, 95010u);
     EXPECT_EQ(monitor.State().TotalWrite, 9120u);
+
+    // A choice while the table cannot be read selects nothing; once it reads again, the
+    // last figures show again.
+    table.rows.reset();
+    monitor.RefreshTick();
+    EXPECT_TRUE(FoundNone(monitor.ChooseAdapter("Wired A [02-00-00-00-00-0A]")));
+    table.rows = saved;
+    EXPECT_EQ(monitor.RefreshTick().totalRead, "95010");
 }
 
 TEST_F(Sampling, NoAdapterSelectedReadsNothing) {
