@@ -22,6 +22,7 @@ void DiagramTick(benchmark::State& run, bool bars) {
     diagram.ClearDiagram(kFace);
     diagram.ResetHistory();
     TrafficState traffic;
+    traffic.Online = true;
     traffic.LinkSpeed = 100000000;
     traffic.CurRead = 1;
     traffic.CurWrite = 1;

@@ -5,6 +5,8 @@
 #     bench/idle_footprint.sh BUILD_DIR [SECONDS]
 #
 # BREAKDOWN=1 also prints where each program's resident memory lies (by mapped file).
+# INTERFACES=N (as root) puts N interfaces in the namespace, veth pairs beside the watched one,
+# as on a host with many containers.
 #
 # BUILD_DIR holds torvane and tests/e2e/bare_tray_app (targets torvane and bare_tray_app);
 # measure a RelWithDebInfo or Release build. Both programs run under Xvfb with openbox and
@@ -78,10 +80,16 @@ if [ "$(id -u)" -eq 0 ] && command -v ip >/dev/null 2>&1 &&
     ip -n "$NS" link add veth0 address 02:54:56:00:00:01 type veth peer name veth1
     ip -n "$NS" link set veth0 up
     ip -n "$NS" link set veth1 up
+    for ((i = 1; i < ${INTERFACES:-2} / 2; i++)); do
+        echo "link add m${i}a type veth peer name m${i}b"
+        echo "link set m${i}a up"
+        echo "link set m${i}b up"
+    done | ip -n "$NS" -batch - || fail "could not make ${INTERFACES:-2} interfaces"
     mkdir -p "$XDG_CONFIG_HOME/Quendra"
     printf '[General]\nadapter=veth0 (veth) [02-54-56-00-00-01]\n' >"$XDG_CONFIG_HOME/Quendra/TVR.conf"
     LAUNCH=(ip netns exec "$NS")
-    echo "torvane watches veth0 in a private network namespace (online, no traffic)"
+    echo "torvane watches veth0 in a private network namespace (online, no traffic," \
+        "$(ip -n "$NS" -o link show | grep -vc ': lo:') interfaces)"
 else
     echo "torvane runs with no adapter chosen (not root, or no network namespaces)"
 fi

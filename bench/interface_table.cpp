@@ -1,5 +1,5 @@
-// One read of the interface table, as the sampling tick does every second: on this machine,
-// and with 500 veth devices in a private network namespace.
+// One read of the whole interface table, as the adapter list does (and a tick whose link is
+// gone): on this machine, and with 500 veth devices in a private network namespace.
 
 #include "platform/SystemInterfaceTable.h"
 

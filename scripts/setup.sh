@@ -10,7 +10,7 @@ packages=(
     libcurl4-openssl-dev libjpeg62-turbo-dev libmnl-dev libudev-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
-    iproute2 xvfb openbox trayer xdotool x11-utils imagemagick
+    iproute2 iperf3 xvfb openbox trayer xdotool x11-utils imagemagick
     # the installation's launcher check, and a private session bus for the D-Bus tray
     desktop-file-utils dbus-daemon dbus-bin
     # fuzzing (`make fuzz`): clang and its libFuzzer and sanitizer runtimes

@@ -33,6 +33,10 @@ constexpr QRgb kLanguageBack = qRgb(230, 227, 223);
 // Rows of the five counters: label, sunken panel, read-only number field.
 constexpr int kRow1 = 81, kRow2 = 97, kRow3 = 113, kRow4 = 129, kRow5 = 145;
 
+// Rows of the rates beside the diagram, 9 pixels apart: newest received, newest sent, average
+// received, average sent.
+constexpr int kRateRow1 = 8, kRateRow2 = 17, kRateRow3 = 26, kRateRow4 = 35, kRateHeight = 12;
+
 }  // namespace
 
 // The window, top to bottom. Positions are relative to the parent control.
@@ -80,20 +84,25 @@ const std::vector<ControlDesign>& Controls() {
          .edge = Edge::Lowered},
         {.name = "Panel3", .kind = Panel, .parent = "Panel1", .bounds = {1, 1, 467, 47}},
         {.name = "Panel4", .kind = Panel, .parent = "Panel3", .bounds = {350, 0, 117, 47}},
-        {.name = "lblInetStat", .kind = Label, .parent = "Panel4", .bounds = {3, 3, 95, 16},
+        // The speeds panel: the status, then four rows of rates, each the panel's full
+        // width so that a rate of 100 GB/s shows all twelve digits; the rows overlap their
+        // transparent boxes by a few pixels, the glyphs do not.
+        {.name = "lblInetStat", .kind = Label, .parent = "Panel4", .bounds = {3, 0, 95, 12},
          .text = u"Offline", .hint = u"Internet status", .rightAligned = true},
-        {.name = "lblLevelPerPeriod", .kind = Label, .parent = "Panel4", .bounds = {48, 17, 66, 13},
+        {.name = "lblLevelPerPeriod", .kind = Label, .parent = "Panel4",
+         .bounds = {3, kRateRow1, 111, kRateHeight},
          .text = u"0 B/s", .hint = u"Average read speed (in bytes)",
          .face = F::Arial9, .textColour = kGreen, .rightAligned = true},
-        {.name = "lblAverageDiagram", .kind = Label, .parent = "Panel4", .bounds = {45, 27, 69, 13},
+        {.name = "lblAverageDiagram", .kind = Label, .parent = "Panel4",
+         .bounds = {3, kRateRow3, 111, kRateHeight},
          .text = u"0 B/s", .hint = u"Average read speed in diagram (in bytes)",
          .face = F::Arial9, .textColour = kGreen, .rightAligned = true},
         {.name = "lblLevelPerPeriodW", .kind = Label, .parent = "Panel4",
-         .bounds = {-12, 17, 69, 16},
+         .bounds = {3, kRateRow2, 111, kRateHeight},
          .text = u"0 B/s", .hint = u"Average write speed (in bytes)",
          .face = F::Arial9, .textColour = kRed, .rightAligned = true},
         {.name = "lblAverageDiagramW", .kind = Label, .parent = "Panel4",
-         .bounds = {-12, 27, 69, 13},
+         .bounds = {3, kRateRow4, 111, kRateHeight},
          .text = u"0 B/s", .hint = u"Average write speed in diagram (in bytes)",
          .face = F::Arial9, .textColour = kRed, .rightAligned = true},
         {.name = "Panel5", .kind = Panel, .parent = "Panel3", .bounds = {2, 2, 346, 43},

@@ -598,7 +598,7 @@ void TfrmMain::tmrRefreshTimer() {
 void TfrmMain::tmrDrawTimer() {
     // An online tick stops its timer while it works and starts it again at the end, also
     // after an error, so that the next tick comes a full period later.
-    const bool online = monitor_->State().LinkSpeed != 0;
+    const bool online = monitor_->State().Online;
     if (online) tmrDraw->stop();
     const auto restart = qScopeGuard([this, online] {
         if (online) tmrDraw->start();

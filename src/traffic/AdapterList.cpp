@@ -40,10 +40,14 @@ std::string AdapterItemText(const IfRow& row) {
 }
 
 QStringList ReadAdapterItems(InterfaceTable& table) {
-    QStringList items;
     auto rows = table.Read();
-    if (!rows) return items;
-    for (IfRow& row : *rows) {
+    if (!rows) return {};
+    return AdapterItems(table, *rows);
+}
+
+QStringList AdapterItems(InterfaceTable& table, std::vector<IfRow>& rows) {
+    QStringList items;
+    for (IfRow& row : rows) {
         if (!IsListable(row)) continue;
         table.Describe(row);
         items << codepage::FromAnsi(AdapterItemText(row));

@@ -11,6 +11,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 // Upper-case hexadecimal bytes of the hardware address joined by "-"; a row without an
 // address reads "00-00-00-00-00-00".
@@ -30,6 +31,9 @@ std::string AdapterItemText(const IfRow& row);
 // shows them. Empty when the table cannot be read. The item texts leave the code page for
 // Unicode here and nowhere else; the table's Describe() makes the bytes.
 QStringList ReadAdapterItems(InterfaceTable& table);
+
+// The same from rows of one read of the table.
+QStringList AdapterItems(InterfaceTable& table, std::vector<IfRow>& rows);
 
 // True when the address text occurs anywhere in the text the list shows (case-sensitive).
 bool ShownTextHasAddress(const QString& shownText, const std::string& address);

@@ -39,8 +39,8 @@ std::string SeparatorIn(const QString& format, std::string_view fallback) {
 }
 
 std::string FormatLogLine(std::string_view keyword, const QDateTime& when, const QLocale& locale,
-                          std::uint32_t linkSpeed, std::uint32_t totalRead,
-                          std::uint32_t totalWrite) {
+                          std::uint64_t linkSpeed, std::uint64_t totalRead,
+                          std::uint64_t totalWrite) {
     const std::string dateSep = SeparatorIn(locale.dateFormat(QLocale::ShortFormat), "/");
     const std::string timeSep = SeparatorIn(locale.timeFormat(QLocale::ShortFormat), ":");
     const QDate date = when.date();
@@ -55,7 +55,7 @@ std::string FormatLogLine(std::string_view keyword, const QDateTime& when, const
     line += TwoDigits(time.hour()) + timeSep + TwoDigits(time.minute()) + timeSep +
             TwoDigits(time.second());
     line += ']';
-    line += " [" + std::to_string(linkSpeed) + "]";
+    line += " [" + (linkSpeed != 0 ? std::to_string(linkSpeed) : std::string()) + "]";
     line += " [r:" + std::to_string(totalRead) + " w:" + std::to_string(totalWrite) + "]";
     line += textfile::kLineEnd;
     return line;

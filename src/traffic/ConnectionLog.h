@@ -24,10 +24,12 @@ std::string SeparatorIn(const QString& format, std::string_view fallback);
 
 // One line of the log with its CR LF, e.g.
 // "Connect     [07/12/2026 04:15:09] [100000000] [r:0 w:0]". The date and time separators
-// are those of the locale's short formats ("/" and ":" where they have none).
+// are those of the locale's short formats ("/" and ":" where they have none). Lines are only
+// written while online; a link speed of 0 (the link reports none) leaves its brackets empty,
+// "[]", so that no line carries a figure that was never measured.
 std::string FormatLogLine(std::string_view keyword, const QDateTime& when, const QLocale& locale,
-                          std::uint32_t linkSpeed, std::uint32_t totalRead,
-                          std::uint32_t totalWrite);
+                          std::uint64_t linkSpeed, std::uint64_t totalRead,
+                          std::uint64_t totalWrite);
 
 class ConnectionLog {
   public:

@@ -96,9 +96,10 @@ std::int64_t RoundHalfEven(long double value) {
     return whole;
 }
 
-std::int64_t SampleHeight(std::int32_t sample, std::uint32_t scaleKb, std::uint32_t diagramHeight) {
+std::int64_t SampleHeight(std::uint64_t sample, std::uint64_t scaleKb,
+                          std::uint32_t diagramHeight) {
     // The scale is never below 1; a 0 here would only come from a caller's mistake.
-    const long double scale = static_cast<long double>(std::max<std::uint32_t>(scaleKb, 1));
+    const long double scale = static_cast<long double>(std::max<std::uint64_t>(scaleKb, 1));
     const long double fraction = static_cast<long double>(sample) * 100.0L / (scale * 1000.0L);
     return RoundHalfEven(fraction * static_cast<long double>(diagramHeight) / 100.0L);
 }
@@ -106,7 +107,7 @@ std::int64_t SampleHeight(std::int32_t sample, std::uint32_t scaleKb, std::uint3
 namespace {
 
 // The polyline through slots 0 .. pos - 1; each segment leaves out its end point.
-void PaintLine(DiagramRaster& raster, const std::vector<std::int32_t>& history,
+void PaintLine(DiagramRaster& raster, const std::vector<std::uint64_t>& history,
                const DiagramView& view, std::uint32_t colour) {
     if (view.pos < 2) return;
     const std::int64_t dh = view.diagramHeight;

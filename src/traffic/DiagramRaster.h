@@ -66,9 +66,9 @@ std::int64_t RoundHalfEven(long double value);
 
 // The height of a sample in diagram rows: round(((v × 100) / (scaleKb × 1000)) ×
 // diagramHeight / 100), worked out in extended precision so that no step overflows.
-// A sample at the full scale (scaleKb × 1000) gets diagramHeight; negative samples get
-// negative heights, samples above the scale heights above diagramHeight.
-std::int64_t SampleHeight(std::int32_t sample, std::uint32_t scaleKb, std::uint32_t diagramHeight);
+// A sample at the full scale (scaleKb × 1000) gets diagramHeight, samples above the scale
+// heights above diagramHeight.
+std::int64_t SampleHeight(std::uint64_t sample, std::uint64_t scaleKb, std::uint32_t diagramHeight);
 
 // The blue step n of bar row k (counted from 0 at the base): 0.9 × k rounded to nearest,
 // halves to even. The blue part of the bar colour is 7 × n.
@@ -84,11 +84,11 @@ constexpr std::int64_t BarBlueStep(std::int64_t k) {
 // diagram height (surface height + 1) and the scale. Sample i is drawn in column pos - i,
 // a height k in row diagramHeight - k. Only columns 0 to pos are touched.
 struct DiagramView {
-    const std::vector<std::int32_t>& readHistory;
-    const std::vector<std::int32_t>& writeHistory;
+    const std::vector<std::uint64_t>& readHistory;
+    const std::vector<std::uint64_t>& writeHistory;
     std::uint32_t pos;
     std::uint32_t diagramHeight;
-    std::uint32_t scaleKb;
+    std::uint64_t scaleKb;
 };
 
 // Bars: per column, background above the received bar, the received bar in green shades

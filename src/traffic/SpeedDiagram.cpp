@@ -7,23 +7,21 @@ namespace {
 
 constexpr std::size_t kTooltipMax = 255;
 
+// Far above any link, and still inside what the rounding and the scale can work with.
+constexpr std::uint64_t kMaxRate = 1'000'000'000'000'000'000ULL;
+
 // Bytes of one interval over its length in ms, as bytes per second: the quotient in
-// extended precision, rounded half to even, kept as its low 32 bits (so a rate of 2^31
-// or more reads as negative, as the history's signed slots have always held it).
-std::int32_t RateSample(std::uint32_t bytes, std::uint32_t elapsedMs) {
+// extended precision, rounded half to even.
+std::uint64_t RateSample(std::uint64_t bytes, std::uint32_t elapsedMs) {
     const long double rate =
         static_cast<long double>(bytes) / static_cast<long double>(elapsedMs) * 1000.0L;
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(RoundHalfEven(rate)));
+    if (rate >= static_cast<long double>(kMaxRate)) return kMaxRate;
+    return static_cast<std::uint64_t>(RoundHalfEven(rate));
 }
 
-// Raises the scale to ⌈sample / 1000⌉ when the sample lies above it; negative samples
-// have no height to show and are ignored.
-void WidenScale(std::uint32_t& scaleKb, std::int32_t sample) {
-    if (sample < 0) return;
-    const auto value = static_cast<std::uint64_t>(sample);
-    if (value > static_cast<std::uint64_t>(scaleKb) * 1000u) {
-        scaleKb = static_cast<std::uint32_t>(value / 1000u + (value % 1000u != 0 ? 1u : 0u));
-    }
+// Raises the scale to ⌈sample / 1000⌉ when the sample lies above it.
+void WidenScale(std::uint64_t& scaleKb, std::uint64_t sample) {
+    if (sample > scaleKb * 1000u) scaleKb = sample / 1000u + (sample % 1000u != 0 ? 1u : 0u);
 }
 
 }  // namespace
@@ -40,14 +38,15 @@ void SpeedDiagram::ClearDiagram(std::uint32_t buttonFace) {
 
 void SpeedDiagram::ResetHistory() {
     const auto len = static_cast<std::uint32_t>(surface_.Width());
-    std::vector<std::int32_t> read = readHistory_;
-    std::vector<std::int32_t> write = writeHistory_;
+    std::vector<std::uint64_t> read = readHistory_;
+    std::vector<std::uint64_t> write = writeHistory_;
     read.resize(len, 0);
     write.resize(len, 0);
     readHistory_.swap(read);
     writeHistory_.swap(write);
     historyLen_ = len;
     historyPos_ = 0;
+    hasPrevious_ = false;
     drawPrevRead_ = 0;
     drawPrevWrite_ = 0;
 }
@@ -63,13 +62,14 @@ DiagramTickResult SpeedDiagram::Tick(const TrafficState& state, bool bars,
     if (elapsed == 0) elapsed = 1;
 
     DiagramTickResult result;
-    if (state.LinkSpeed == 0) {
+    if (!state.Online) {
         // Offline: the picture, the rate labels and the history stay as they are; the next
         // online tick starts from a zero sample.
         result.onlineText = "Offline";
         result.trayImage = 0;
         result.trayTooltip = "Pellmor ( OFFline )";
         lastDrawTime_ = now;
+        hasPrevious_ = false;
         drawPrevRead_ = 0;
         drawPrevWrite_ = 0;
         seenCounterRestarts_ = state.CounterRestarts;
@@ -81,32 +81,37 @@ DiagramTickResult SpeedDiagram::Tick(const TrafficState& state, bool bars,
 
     const std::uint32_t p = historyPos_;
 
-    // A counter that started again from a lower value says nothing about the rate of this
-    // interval; it gets a zero sample, as the first reading does.
+    // Without an earlier reading nothing is known of this interval: zero samples. Otherwise
+    // each direction's sample comes from its own counter alone, so a link that only sends
+    // shows its sending. An interface that started again since the previous tick passed
+    // what its new counters show within this interval, as the totals count it.
     const bool restarted = state.CounterRestarts != seenCounterRestarts_;
-    std::int32_t newRead = 0;
-    std::int32_t newWrite = 0;
-    if (drawPrevRead_ != 0 && !restarted) {
-        newRead = RateSample(state.CurRead - drawPrevRead_, elapsed);
-        newWrite = RateSample(state.CurWrite - drawPrevWrite_, elapsed);
+    std::uint64_t newRead = 0;
+    std::uint64_t newWrite = 0;
+    if (hasPrevious_) {
+        const auto passed = [&](std::uint64_t now, std::uint64_t before) {
+            return restarted ? now : CounterDelta(now, before, state.Counters32);
+        };
+        newRead = RateSample(passed(state.CurRead, drawPrevRead_), elapsed);
+        newWrite = RateSample(passed(state.CurWrite, drawPrevWrite_), elapsed);
     }
-    const std::int32_t oldRead = readHistory_[p];
-    const std::int32_t oldWrite = writeHistory_[p];
+    const std::uint64_t oldRead = readHistory_[p];
+    const std::uint64_t oldWrite = writeHistory_[p];
     readHistory_[p] = newRead;
     writeHistory_[p] = newWrite;
 
     // The scale follows the newest third of the history (plus one sample) in both
     // directions; the averages take all of it.
-    std::uint32_t scaleKb = 1;
+    std::uint64_t scaleKb = 1;
     for (std::uint32_t i = p - p / 3; i <= p; ++i) {
         WidenScale(scaleKb, readHistory_[i]);
         WidenScale(scaleKb, writeHistory_[i]);
     }
-    std::uint32_t sumRead = 0;
-    std::uint32_t sumWrite = 0;
+    std::uint64_t sumRead = 0;
+    std::uint64_t sumWrite = 0;
     for (std::uint32_t i = 0; i <= p; ++i) {
-        sumRead += static_cast<std::uint32_t>(readHistory_[i]);
-        sumWrite += static_cast<std::uint32_t>(writeHistory_[i]);
+        sumRead += readHistory_[i];
+        sumWrite += writeHistory_[i];
     }
 
     try {
@@ -118,8 +123,10 @@ DiagramTickResult SpeedDiagram::Tick(const TrafficState& state, bool bars,
         result.newestReadRate = std::to_string(newRead) + " B/s";
         result.newestWriteRate = std::to_string(newWrite) + " B/s";
         result.trayImage = newRead != 0 ? 1 : 0;  // sending alone keeps the idle picture
-        std::string tooltip = "Pellmor ( Online " + std::to_string(state.LinkSpeed) + " ) " +
-                              std::to_string(newRead) + " B/s";
+        // A link that reports no speed gets no figure of ours.
+        const std::string speed =
+            state.LinkSpeed != 0 ? std::to_string(state.LinkSpeed) + " " : std::string();
+        std::string tooltip = "Pellmor ( Online " + speed + ") " + std::to_string(newRead) + " B/s";
         if (tooltip.size() > kTooltipMax) tooltip.resize(kTooltipMax);
         result.trayTooltip = std::move(tooltip);
     } catch (...) {
@@ -146,6 +153,7 @@ DiagramTickResult SpeedDiagram::Tick(const TrafficState& state, bool bars,
         std::copy(writeHistory_.begin() + 1, writeHistory_.end(), writeHistory_.begin());
     }
 
+    hasPrevious_ = true;
     drawPrevRead_ = state.CurRead;
     drawPrevWrite_ = state.CurWrite;
     lastDrawTime_ = now;

@@ -20,7 +20,7 @@
 
 // What one diagram tick asks the window to show. Texts are in the ANSI code page.
 struct DiagramTickResult {
-    bool online = false;     // LinkSpeed was not 0: a sample was added, the picture repainted
+    bool online = false;     // the adapter was online: a sample was added, the picture repainted
     std::string onlineText;  // "Online" or "Offline"
     // The rates and the scale are written by online ticks only; an offline tick leaves
     // what is shown alone.
@@ -48,8 +48,8 @@ class SpeedDiagram {
 
     // An adapter choice: HistoryPos := 0, HistoryLen := surface width, both histories
     // resized to it (samples already held keep their values, new slots are 0). The
-    // previous readings are forgotten too, so the first sample for the new adapter is a
-    // zero sample rather than the difference between two adapters' counters.
+    // previous readings are forgotten too, so the first samples for the new adapter are
+    // zero rather than the difference between two adapters' counters.
     void ResetHistory();
 
     // The diagram tick. `bars` selects bars rather than lines; `buttonFace` is the
@@ -61,27 +61,33 @@ class SpeedDiagram {
     // The picture: Surface().Pixels() is a Width() × Height() QImage::Format_RGB32 buffer.
     const DiagramRaster& Surface() const { return surface_; }
 
-    const std::vector<std::int32_t>& ReadHistory() const { return readHistory_; }
-    const std::vector<std::int32_t>& WriteHistory() const { return writeHistory_; }
+    // Rate samples in bytes per second, unsigned 64-bit: never negative, and a 100 Gbit/s
+    // link fits.
+    const std::vector<std::uint64_t>& ReadHistory() const { return readHistory_; }
+    const std::vector<std::uint64_t>& WriteHistory() const { return writeHistory_; }
     std::uint32_t HistoryLen() const { return historyLen_; }
     std::uint32_t HistoryPos() const { return historyPos_; }
     std::uint32_t DiagramHeight() const { return diagramHeight_; }
-    std::uint32_t ScaleKb() const { return scaleKb_; }
-    std::uint32_t DrawPrevRead() const { return drawPrevRead_; }
-    std::uint32_t DrawPrevWrite() const { return drawPrevWrite_; }
+    std::uint64_t ScaleKb() const { return scaleKb_; }
+    // The readings of the previous online tick; HasPrevious() is false when there is none
+    // (first online tick after start, an adapter choice or an offline tick).
+    bool HasPrevious() const { return hasPrevious_; }
+    std::uint64_t DrawPrevRead() const { return drawPrevRead_; }
+    std::uint64_t DrawPrevWrite() const { return drawPrevWrite_; }
     const QDateTime& LastDrawTime() const { return lastDrawTime_; }
 
   private:
     const Clock& clock_;
     DiagramRaster surface_;
-    std::vector<std::int32_t> readHistory_;
-    std::vector<std::int32_t> writeHistory_;
+    std::vector<std::uint64_t> readHistory_;
+    std::vector<std::uint64_t> writeHistory_;
     std::uint32_t historyLen_ = 0;
     std::uint32_t historyPos_ = 0;
     std::uint32_t diagramHeight_;
-    std::uint32_t scaleKb_ = 1;
-    std::uint32_t drawPrevRead_ = 0;
-    std::uint32_t drawPrevWrite_ = 0;
+    std::uint64_t scaleKb_ = 1;
+    bool hasPrevious_ = false;
+    std::uint64_t drawPrevRead_ = 0;
+    std::uint64_t drawPrevWrite_ = 0;
     QDateTime lastDrawTime_;
     std::uint32_t seenCounterRestarts_ = 0;  // CounterRestarts at the previous tick
 };

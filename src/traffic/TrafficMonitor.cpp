@@ -8,7 +8,7 @@ namespace {
 
 const QString kAdapterSetting = QStringLiteral("adapter");
 
-QString Number(std::uint32_t value) {
+QString Number(std::uint64_t value) {
     return QString::number(value);
 }
 
@@ -33,7 +33,11 @@ void TrafficMonitor::StartUp() {
 }
 
 QStringList TrafficMonitor::FillAdapterList() {
-    return ReadAdapterItems(table_);
+    auto rows = table_.Read();
+    if (!rows) return {};
+    // The ticks go on reading the first row with the selected address in this table.
+    sampler_.FollowTable(*rows, SelectedMac);
+    return AdapterItems(table_, *rows);
 }
 
 AdapterChoice TrafficMonitor::ChooseAdapter(const QString& shownText) {
@@ -83,7 +87,7 @@ TrafficFields TrafficMonitor::RefreshTick() {
 }
 
 void TrafficMonitor::StatusLogTick() {
-    if (state_.LinkSpeed != 0) log_.AppendStatus(state_);
+    if (state_.Online) log_.AppendStatus(state_);
 }
 
 void TrafficMonitor::ResetForNewAdapter() {
@@ -97,7 +101,11 @@ void TrafficMonitor::ResetForNewAdapter() {
 }
 
 TrafficFields TrafficMonitor::Fields() const {
-    return {.linkSpeed = Number(state_.LinkSpeed),
+    // An unreadable table shows no figures at all: the last ones, frozen, would pass for
+    // current. A link that reports no speed shows none rather than one of ours.
+    if (state_.TableUnreadable) return {};
+    const bool noSpeed = state_.Online && state_.LinkSpeed == 0;
+    return {.linkSpeed = noSpeed ? QString() : Number(state_.LinkSpeed),
             .totalRead = Number(state_.TotalRead),
             .totalWrite = Number(state_.TotalWrite),
             .curRead = Number(state_.CurRead),

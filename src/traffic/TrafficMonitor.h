@@ -40,9 +40,10 @@ struct AdapterChoice {
 // The only message of the monitor: shown when a choice leaves no adapter selected.
 QString AdapterPrompt();
 
-// The texts of the five number fields of one sampling tick.
+// The texts of the five number fields of one sampling tick, full decimal figures. All five
+// are empty while the interface table cannot be read.
 struct TrafficFields {
-    QString linkSpeed;   // LinkSpeed
+    QString linkSpeed;   // LinkSpeed; empty for an online link that reports no speed
     QString totalRead;   // TotalRead: received since start or the last adapter choice
     QString totalWrite;  // TotalWrite
     QString curRead;     // CurRead: the interface's own received counter

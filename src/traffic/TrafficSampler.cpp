@@ -3,14 +3,13 @@
 #include "traffic/AdapterList.h"
 
 #include <algorithm>
-#include <limits>
 
 void TrafficSampler::Tick(TrafficState& state, const std::string& selectedMac,
                           const ConnectWriter& writeConnect) {
     state.PrevRead = state.CurRead;
     state.PrevWrite = state.CurWrite;
     const Increments added = GetTraffic(state, selectedMac);
-    if (state.LinkSpeed == 0) return;
+    if (!state.Online) return;
     if (state.FirstConnect) {
         state.FirstConnect = false;
         writeConnect(state);
@@ -19,47 +18,73 @@ void TrafficSampler::Tick(TrafficState& state, const std::string& selectedMac,
     state.TotalWrite += added.write;
 }
 
-TrafficSampler::Increments TrafficSampler::GetTraffic(TrafficState& state,
-                                                      const std::string& selectedMac) {
+void TrafficSampler::FollowTable(std::vector<IfRow>& rows, const std::string& selectedMac) {
+    if (selectedMac.empty()) return;
+    const auto row = std::find_if(rows.begin(), rows.end(),
+                                  [&](IfRow& r) { return IsSelectedRow(table_, r, selectedMac); });
+    if (row != rows.end()) link_ = row->ifIndex;
+}
+
+std::optional<IfRow> TrafficSampler::FindSelected(TrafficState& state,
+                                                  const std::string& selectedMac) {
+    if (link_) {
+        std::optional<IfRow> row = table_.ReadLink(*link_);
+        if (row && IsSelectedRow(table_, *row, selectedMac)) return row;
+    }
     auto rows = table_.Read();
-    // Unreadable table: every reading, the link speed too, stays as it was.
-    if (!rows) return {};
+    state.TableUnreadable = !rows;
+    if (!rows) return std::nullopt;
     const auto row = std::find_if(rows->begin(), rows->end(),
                                   [&](IfRow& r) { return IsSelectedRow(table_, r, selectedMac); });
-    if (row == rows->end()) {
-        // The adapter is gone (unplugged, removed) or none is selected: offline from now
-        // on, the last readings stay on show.
+    if (row == rows->end()) return std::nullopt;
+    return std::move(*row);
+}
+
+TrafficSampler::Increments TrafficSampler::GetTraffic(TrafficState& state,
+                                                      const std::string& selectedMac) {
+    // Nothing selected: nothing to ask the system about, and no failed read to show.
+    std::optional<IfRow> row;
+    if (selectedMac.empty()) {
+        state.TableUnreadable = false;
+    } else {
+        row = FindSelected(state, selectedMac);
+    }
+    if (!row) {
+        // Gone (unplugged, removed), none selected, or the table unreadable: offline, the
+        // readings stay as they were. Nothing current is known, so no speed is either.
+        state.Online = false;
         state.LinkSpeed = 0;
+        link_.reset();
         return {};
     }
+    state.TableUnreadable = false;
+    link_ = row->ifIndex;
     table_.MeasureSpeed(*row);
     state.CurRead = row->dwInOctets;
     state.CurWrite = row->dwOutOctets;
     state.LinkSpeed = row->dwSpeed;
+    state.Online = row->dwOperStatus != 0;
+    state.Counters32 = !row->counters64;
     return IncrementsOf(*row, state);
 }
 
 TrafficSampler::Increments TrafficSampler::IncrementsOf(const IfRow& row, TrafficState& state) {
     // A counter that wrapped at 2^32 is counted exactly by the modulo difference.
-    Increments added{state.CurRead - state.PrevRead, state.CurWrite - state.PrevWrite};
-    // A counter that started again from zero (another interface behind the same address, or
-    // the same one reset) would add almost 4 GiB that never went over the wire: what it
-    // shows now is all that is known to have passed since. Where the system counts in 32
-    // bits only, a counter of the same interface that goes down from a reading within 32
-    // bits has wrapped instead, and the difference stands.
+    Increments added{CounterDelta(state.CurRead, state.PrevRead, state.Counters32),
+                     CounterDelta(state.CurWrite, state.PrevWrite, state.Counters32)};
+    // Another interface behind the address, or full-width counters of which either went
+    // down: the interface started again (re-created, reset). That is one event for both
+    // directions, since the other counter may have climbed past its old value by the time
+    // it is read: what the new counters show is all that is known to have passed since.
     if (origin_) {
-        const bool sameInterface = row.ifIndex == origin_->ifIndex;
-        const auto restarted = [&](std::uint64_t now, std::uint64_t before) {
-            if (!sameInterface) return true;
-            if (now >= before) return false;
-            return row.counters64 || before > std::numeric_limits<std::uint32_t>::max();
-        };
-        const bool readRestarted = restarted(row.inOctets64, origin_->inOctets64);
-        const bool writeRestarted = restarted(row.outOctets64, origin_->outOctets64);
-        if (readRestarted) added.read = state.CurRead;
-        if (writeRestarted) added.write = state.CurWrite;
-        if (readRestarted || writeRestarted) ++state.CounterRestarts;
+        const bool otherInterface = row.ifIndex != origin_->ifIndex;
+        const bool wentDown =
+            row.counters64 && (row.dwInOctets < origin_->in || row.dwOutOctets < origin_->out);
+        if (otherInterface || wentDown) {
+            added = {state.CurRead, state.CurWrite};
+            ++state.CounterRestarts;
+        }
     }
-    origin_ = Origin{row.ifIndex, row.inOctets64, row.outOctets64};
+    origin_ = Origin{row.ifIndex, row.dwInOctets, row.dwOutOctets};
     return added;
 }

@@ -152,11 +152,14 @@ TEST_F(BannerWindowTest, TheBuiltInPictureStandsInUntilAGifBannerCame) {
 TEST_F(BannerWindowTest, WhileAFetchWaitsTheWindowLivesAndOnlyANewFetchTakesOver) {
     server.Put("/bb.cgi", {.body = kGif, .wait = std::chrono::seconds(20)});
     bool checked = false;
-    const int readsBefore = rig.table.reads;
+    // An adapter to watch: every sampling tick reads it.
+    rig.table.rows = std::vector<IfRow>{apptest::Row({0x02, 0, 0, 0, 0, 1}, "Watched", 2)};
+    window->Monitor().ChooseAdapter("Watched [02-00-00-00-00-01]");
+    const int readsBefore = rig.table.reads + rig.table.linkReads;
     QTimer::singleShot(1500, [&] {
         // The fetch of "Show Statistic" is waiting: the monitor ticked meanwhile.
         EXPECT_EQ(ToNumber(window->bannerState()), 213);
-        EXPECT_GT(rig.table.reads, readsBefore);
+        EXPECT_GT(rig.table.reads + rig.table.linkReads, readsBefore);
         OpenFromTray();  // does nothing while a banner request is under way
         EXPECT_TRUE(window->isVisible());
         ClickAt(banner);  // neither does a click on the banner (the built-in one is hidden)

@@ -39,11 +39,11 @@ const Expected kPlaces[] = {
     {"Panel1", "frmMain", {0, 0, 469, 49}, "QLabel"},
     {"imgDraw", "Panel5", {2, 2, 342, 39}, "QLabel"},
     {"lblLevel", "Panel5", {295, 25, 46, 13}, "QLabel"},
-    {"lblInetStat", "Panel4", {3, 3, 95, 16}, "QLabel"},
-    {"lblLevelPerPeriod", "Panel4", {48, 17, 66, 13}, "QLabel"},
-    {"lblAverageDiagram", "Panel4", {45, 27, 69, 13}, "QLabel"},
-    {"lblLevelPerPeriodW", "Panel4", {-12, 17, 69, 16}, "QLabel"},
-    {"lblAverageDiagramW", "Panel4", {-12, 27, 69, 13}, "QLabel"},
+    {"lblInetStat", "Panel4", {3, 0, 95, 12}, "QLabel"},
+    {"lblLevelPerPeriod", "Panel4", {3, 8, 111, 12}, "QLabel"},
+    {"lblLevelPerPeriodW", "Panel4", {3, 17, 111, 12}, "QLabel"},
+    {"lblAverageDiagram", "Panel4", {3, 26, 111, 12}, "QLabel"},
+    {"lblAverageDiagramW", "Panel4", {3, 35, 111, 12}, "QLabel"},
     {"Bevel1", "frmMain", {8, 54, 360, 26}, "QFrame"},
     {"SearchText", "frmMain", {10, 56, 356, 22}, "QComboBox"},
     {"btnSearch", "frmMain", {369, 56, 95, 21}, "QPushButton"},
@@ -122,6 +122,24 @@ TEST_F(FormLayoutTest, EveryControlSitsWhereTheLayoutPutsIt) {
     EXPECT_TRUE(QRect(0, 0, 469, 49).contains(speeds));
     EXPECT_LE(diagram.right(), speeds.left());
     EXPECT_EQ(W("Panel3")->parentWidget(), W("Panel1"));
+}
+
+TEST_F(FormLayoutTest, RatesOf100GBPerSecondAndTheirTotalsShowEveryDigit) {
+    const QString rate = "100000000000 B/s";
+    for (const char* name :
+         {"lblLevelPerPeriod", "lblAverageDiagram", "lblLevelPerPeriodW", "lblAverageDiagramW"}) {
+        SCOPED_TRACE(name);
+        auto* label = Get<QLabel>(name);
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(rate), label->contentsRect().width());
+        EXPECT_TRUE(label->parentWidget()->rect().contains(label->geometry()));
+    }
+    for (const char* name : {"edtConnectedSpeed", "edtByteReadToday", "edtByteWriteToday",
+                             "edtByteReadTodayLastSessinon", "edtByteWriteTodayLastSessinon"}) {
+        auto* edit = Get<QLineEdit>(name);
+        // A line edit keeps 2 pixels free on either side of its text.
+        EXPECT_LE(edit->fontMetrics().horizontalAdvance("100000000000000"), edit->width() - 4)
+            << name;
+    }
 }
 
 TEST_F(FormLayoutTest, WindowIsAFixedStayOnTopFrameWithoutMaximise) {

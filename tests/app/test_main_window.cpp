@@ -131,7 +131,7 @@ TEST_F(MainWindowTest, StartUpLeavesAHiddenWindowWithRunningTimersAndTheVersione
 }
 
 TEST_F(MainWindowTest, AnErrorInAStartUpStepIsShownOnceAndSkipsTheRest) {
-    rig.table.throwOnRead = true;  // the sampling tick of step 9 fails
+    rig.table.throwOnRead = true;  // the adapter list of step 12 fails
     rig.settings.values["adapter"] = kFast;
     Start();
     ASSERT_EQ(rig.messages.shown.size(), 1u);
@@ -140,14 +140,11 @@ TEST_F(MainWindowTest, AnErrorInAStartUpStepIsShownOnceAndSkipsTheRest) {
     // Steps before it ran ...
     EXPECT_EQ(window->windowTitle(), kCaption);
     EXPECT_EQ(Child<QLabel>("pnlLanguage")->text(), "English");
-    EXPECT_EQ(Child<QLineEdit>("edtByteReadToday")->text(), "0");  // the fields are still written
-    // ... the ones after it did not: no timers switched on, no list, no adapter.
-    EXPECT_FALSE(Child<QTimer>("tmrRefresh")->isActive());
-    EXPECT_FALSE(Child<QTimer>("tmrDraw")->isActive());
-    EXPECT_FALSE(Child<QTimer>("Timer1")->isActive());
+    EXPECT_EQ(Child<QLineEdit>("edtByteReadToday")->text(), "0");
+    EXPECT_TRUE(Child<QTimer>("tmrRefresh")->isActive());
+    // ... the one after it did not: no adapter.
     EXPECT_EQ(Adapters()->count(), 0);
     EXPECT_TRUE(window->Monitor().SelectedAdapter().empty());
-    EXPECT_EQ(Child<QLabel>("lblInetStat")->text(), "Offline");  // the design text: no diagram tick
 }
 
 TEST_F(MainWindowTest, RememberedAdapterIsRestoredIgnoringCaseOrPromptedWhenGone) {
@@ -535,6 +532,7 @@ TEST_F(MainWindowTest, MenuAndBannerEntriesOpenTheirPages) {
 }
 
 TEST_F(MainWindowTest, ARepeatingFaultShowsOneBoxAtATime) {
+    rig.settings.values["adapter"] = kFast;  // an adapter to read on every tick
     Start();
     rig.table.throwOnRead = true;
     int open = 0, mostOpen = 0;

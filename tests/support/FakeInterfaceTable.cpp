@@ -3,7 +3,7 @@
 #include <stdexcept>
 
 IfRow MakeRow(std::initializer_list<std::uint8_t> address, std::uint32_t ifIndex,
-              std::uint64_t in64, std::uint64_t out64, std::uint32_t speed, std::string descr,
+              std::uint64_t in64, std::uint64_t out64, std::uint64_t speed, std::string descr,
               std::uint32_t type, std::uint32_t operStatus) {
     IfRow row;
     row.dwType = type;
@@ -21,10 +21,14 @@ IfRow MakeRow(std::initializer_list<std::uint8_t> address, std::uint32_t ifIndex
 }
 
 void SetCounters(IfRow& row, std::uint64_t in64, std::uint64_t out64) {
-    row.inOctets64 = in64;
-    row.outOctets64 = out64;
-    row.dwInOctets = static_cast<std::uint32_t>(in64);
-    row.dwOutOctets = static_cast<std::uint32_t>(out64);
+    row.dwInOctets = in64;
+    row.dwOutOctets = out64;
+}
+
+std::optional<IfRow> FakeInterfaceTable::ReadLink(std::uint32_t ifIndex) {
+    ++linkReads;
+    --reads;  // the lookup below is no read of the whole table
+    return InterfaceTable::ReadLink(ifIndex);
 }
 
 std::optional<std::vector<IfRow>> FakeInterfaceTable::Read() {

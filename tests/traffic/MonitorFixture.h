@@ -32,11 +32,11 @@ class MonitorTest : public ::testing::Test {
     static constexpr const char* kMacA = "02-00-00-00-00-0A";
     static constexpr const char* kMacB = "02-00-00-00-00-0B";
     static IfRow RowA(std::uint32_t ifIndex, std::uint64_t in64, std::uint64_t out64,
-                      std::uint32_t speed = 100000000) {
+                      std::uint64_t speed = 100000000) {
         return MakeRow({0x02, 0, 0, 0, 0, 0x0A}, ifIndex, in64, out64, speed, "Wired A");
     }
     static IfRow RowB(std::uint32_t ifIndex, std::uint64_t in64, std::uint64_t out64,
-                      std::uint32_t speed = 54000000) {
+                      std::uint64_t speed = 54000000) {
         return MakeRow({0x02, 0, 0, 0, 0, 0x0B}, ifIndex, in64, out64, speed, "Wireless B",
                        kIfTypeWireless);
     }

@@ -117,26 +117,28 @@ TEST_F(AdapterChoiceTest, RememberedAdapterIsFoundIgnoringCase) {
     EXPECT_TRUE(FoundNone(monitor.ChooseAdapter(*none)));
 }
 
-TEST_F(AdapterChoiceTest, StatusLinesOnlyWhileOnline) {
+TEST_F(AdapterChoiceTest, StatusLinesOnlyWhileOnlineWithoutAnInventedSpeed) {
     table.rows = std::vector<IfRow>{RowA(2, 5000, 600, 0)};
     SelectA();
+    table.At(0).dwOperStatus = 0;
     monitor.RefreshTick();
     monitor.StatusLogTick();
     EXPECT_EQ(Log(), "");
 
-    table.At(0).dwSpeed = 4294967295u;
-    SetCounters(table.At(0), 4294967295u, 4294967295u);
-    monitor.RefreshTick();
+    // Operational, but the link reports no speed: online, no figure in the field or the log.
+    table.At(0).dwOperStatus = 1;
+    SetCounters(table.At(0), 10'000'005'000u, 4294967295u);
+    EXPECT_EQ(monitor.RefreshTick().linkSpeed, "");
     clock.now = clock.now.addSecs(60);
     monitor.StatusLogTick();
     EXPECT_EQ(Log(),
-              "Connect     [07/12/2026 04:15:09] [4294967295] [r:0 w:0]\r\n"
-              "Status      [07/12/2026 04:16:09] [4294967295] [r:4294962295 w:4294966695]\r\n");
+              "Connect     [07/12/2026 04:15:09] [] [r:0 w:0]\r\n"
+              "Status      [07/12/2026 04:16:09] [] [r:10000000000 w:4294966695]\r\n");
 }
 
 TEST_F(AdapterChoiceTest, EachTunnelWithoutAddressIsMonitoredOnItsOwn) {
     // Loopback comes first, as the kernel lists it; it and the tunnels have no address.
-    constexpr std::uint32_t kNoSpeed = 4294967295u;
+    constexpr std::uint64_t kNoSpeed = 0;
     table.rows = std::vector<IfRow>{
         MakeRow({0, 0, 0, 0, 0, 0}, 1, 9000, 9000, kNoSpeed, "lo", kIfTypeLoopback),
         RowA(2, 1, 1),

@@ -24,8 +24,9 @@ TEST(ConnectionLogLine, LayoutWithTheLocaleSeparators) {
                             100000000, 0, 0),
               "Connect     [07/12/2026 04:05:09] [100000000] [r:0 w:0]\r\n");
     EXPECT_EQ(FormatLogLine("Status", kWhen, QLocale(QLocale::German, QLocale::Germany),
-                            4294967295u, 4294967295u, 4294967295u),
-              "Status      [07.12.2026 04:05:09] [4294967295] [r:4294967295 w:4294967295]\r\n");
+                            10'000'000'000u, 18'446'744'073'709'551'615u, 4294967295u),
+              "Status      [07.12.2026 04:05:09] [10000000000] [r:18446744073709551615 "
+              "w:4294967295]\r\n");
     // Finnish writes the time with dots; the C locale's date has no separator at all.
     EXPECT_EQ(FormatLogLine("Status", QDateTime(QDate(987, 1, 2), QTime(23, 59, 0)),
                             QLocale(QLocale::Finnish, QLocale::Finland), 1, 4096, 512),

@@ -1,10 +1,13 @@
 // The monitor's totals against the kernel's own counters: a veth pair in a private network
 // namespace carries a known number of raw frames while the real interface table is sampled;
 // tunnels, which have no hardware address, are told apart from each other and from loopback.
+// Then today's scale: a tunnel that only sends, a counter past 2^32 and six hundred
+// interfaces, checked by what the fields, labels and log show.
 
 #include "PrivateNetns.h"
 #include "platform/SystemInterfaceTable.h"
 #include "traffic/TrafficMonitor.h"
+#include "util/TextFile.h"
 
 #include "TrafficFakes.h"
 
@@ -22,6 +25,7 @@
 #include <net/ethernet.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -44,15 +48,10 @@ struct Counters {
     std::uint64_t tx = 0;
 };
 
-// The monitor's totals; differences of them are taken modulo 2^32, as they count.
 struct Totals {
-    std::uint32_t read = 0;
-    std::uint32_t write = 0;
+    std::uint64_t read = 0;
+    std::uint64_t write = 0;
 };
-
-std::uint32_t Low32(std::uint64_t value) {
-    return static_cast<std::uint32_t>(value);
-}
 
 // The kernel's byte counters of a device as iproute2 reports them.
 std::optional<Counters> KernelCounters(const std::string& device) {
@@ -163,15 +162,23 @@ class Tunnel {
 
     // Hands `count` IPv4 packets of `size` bytes to the kernel as arrived on the tunnel. The
     // tunnel counts them as it takes them; the IP layer then drops them (no checksum).
-    bool Receive(int count, std::size_t size) {
+    bool Receive(std::int64_t count, std::size_t size) {
         std::vector<std::uint8_t> packet(size, 0);
         packet[0] = 0x45;  // IPv4, a 20-byte header
         packet[2] = static_cast<std::uint8_t>(size >> 8);
         packet[3] = static_cast<std::uint8_t>(size);
-        for (int i = 0; i < count; ++i) {
+        for (std::int64_t i = 0; i < count; ++i) {
             if (write(fd_, packet.data(), size) != static_cast<ssize_t>(size)) return false;
         }
         return true;
+    }
+
+    // Takes what the kernel sent out of the tunnel, which counts it as sent as it goes.
+    void Drain() {
+        std::array<std::uint8_t, 65536> packet{};
+        pollfd ready{fd_, POLLIN, 0};
+        while (poll(&ready, 1, 50) > 0 && read(fd_, packet.data(), packet.size()) > 0) {
+        }
     }
 
   private:
@@ -179,14 +186,14 @@ class Tunnel {
     int fd_ = -1;
 };
 
-// Sends datagrams over loopback, which counts them as received and sent.
-bool LoopbackTraffic(int count) {
+// Sends datagrams of 300 bytes to the address (loopback counts them as received and sent).
+bool Datagrams(int count, in_addr_t address = htonl(INADDR_LOOPBACK)) {
     const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(9);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_addr.s_addr = address;
     const char payload[300] = {};
     bool ok = true;
     for (int i = 0; ok && i < count; ++i) {
@@ -207,6 +214,26 @@ class KernelTotals : public ::testing::Test {
         if (!MakePair(50)) GTEST_SKIP() << "cannot make a veth pair (ip link add ... veth)";
         table = MakeSystemInterfaceTable();
         ASSERT_TRUE(WaitUntilOperational(*table));
+    }
+
+    // Picks the item of `device` in the list as a user would.
+    void Watch(const std::string& device, const Clock& clk) {
+        monitor = std::make_unique<TrafficMonitor>(
+            *table, settings, clk, dir.filePath("inet.stat").toStdString(), &QLocale::c);
+        monitor->StartUp();
+        items = monitor->FillAdapterList();
+        const auto item = std::find_if(items.begin(), items.end(), [&](const QString& i) {
+            return i.startsWith(QString::fromStdString(device + " "));
+        });
+        ASSERT_NE(item, items.end()) << device;
+        ASSERT_TRUE(monitor->ChooseAdapter(*item).restartTimers);
+    }
+
+    // One second on the fake clock: a sampling tick, then a diagram tick.
+    std::pair<TrafficFields, DiagramTickResult> Second() {
+        clock.Advance(1000);
+        TrafficFields fields = monitor->RefreshTick();
+        return {fields, monitor->DrawTick(true, 0xFFD4D0C8u)};
     }
 
     // One sampling tick; the totals after it.
@@ -233,39 +260,34 @@ class KernelTotals : public ::testing::Test {
     FakeSettings settings;
     FakeClock clock;
     std::unique_ptr<TrafficMonitor> monitor;
+    QStringList items;
 };
 
 }  // namespace
 
 TEST_F(KernelTotals, TotalsEqualTheKernelsCountersAcrossReCreation) {
-    monitor = std::make_unique<TrafficMonitor>(
-        *table, settings, clock, dir.filePath("inet.stat").toStdString(), &QLocale::c);
-    monitor->StartUp();
-    const QStringList items = monitor->FillAdapterList();
-    const auto item = std::find_if(items.begin(), items.end(),
-                                   [](const QString& i) { return i.contains(kWatchedText); });
-    ASSERT_NE(item, items.end()) << items.join(", ").toStdString();
-    ASSERT_TRUE(monitor->ChooseAdapter(*item).restartTimers);
+    Watch("vw", clock);
+    ASSERT_EQ(monitor->SelectedAdapter(), kWatchedText);
 
     // The first online tick takes the whole counters.
     const Counters k0 = KernelCounters("vw").value();
     const Totals t0 = Tick();
     ASSERT_NE(monitor->State().LinkSpeed, 0u);
-    EXPECT_EQ(t0.read, Low32(k0.rx));
-    EXPECT_EQ(t0.write, Low32(k0.tx));
+    EXPECT_EQ(t0.read, k0.rx);
+    EXPECT_EQ(t0.write, k0.tx);
 
     const Counters k1 = Transfer(k0, 50, 20, 100);
     const Totals t1 = Tick();
     EXPECT_EQ(k1.rx - k0.rx, 5000u);
     EXPECT_EQ(k1.tx - k0.tx, 2000u);
-    EXPECT_EQ(Low32(t1.read - t0.read), Low32(k1.rx - k0.rx));
-    EXPECT_EQ(Low32(t1.write - t0.write), Low32(k1.tx - k0.tx));
+    EXPECT_EQ(t1.read - t0.read, k1.rx - k0.rx);
+    EXPECT_EQ(t1.write - t0.write, k1.tx - k0.tx);
 
     // Unplugged: offline, readings kept.
     ASSERT_TRUE(PrivateNetns::Ip("link del vw"));
     EXPECT_EQ(Tick().read, t1.read);
     EXPECT_EQ(monitor->State().LinkSpeed, 0u);
-    EXPECT_EQ(monitor->State().CurRead, Low32(k1.rx));
+    EXPECT_EQ(monitor->State().CurRead, k1.rx);
 
     // Back as another interface (new index) with the same address: its counters start at 0.
     ASSERT_TRUE(MakePair(60));
@@ -274,18 +296,20 @@ TEST_F(KernelTotals, TotalsEqualTheKernelsCountersAcrossReCreation) {
     const Totals t2 = Tick();
     EXPECT_EQ(k2.rx, 3000u);
     EXPECT_EQ(k2.tx, 1000u);
-    EXPECT_EQ(Low32(t2.read - t1.read), Low32(k2.rx));
-    EXPECT_EQ(Low32(t2.write - t1.write), Low32(k2.tx));
+    EXPECT_EQ(t2.read - t1.read, k2.rx);
+    EXPECT_EQ(t2.write - t1.write, k2.tx);
 
-    // Re-created between two ticks, this time with the same index: the counters went down.
+    // Re-created within one tick with the same index: the received counter went down, the
+    // sent one climbed past its old value. Both count only what the new counters show.
     ASSERT_TRUE(PrivateNetns::Ip("link del vw"));
     ASSERT_TRUE(MakePair(60));
     ASSERT_TRUE(WaitUntilOperational(*table));
-    const Counters k3 = Transfer(KernelCounters("vw").value(), 10, 5, 64);
+    const Counters k3 = Transfer(KernelCounters("vw").value(), 10, 20, 100);
     const Totals t3 = Tick();
-    EXPECT_EQ(k3.rx, 640u);
-    EXPECT_EQ(Low32(t3.read - t2.read), Low32(k3.rx));
-    EXPECT_EQ(Low32(t3.write - t2.write), Low32(k3.tx));
+    EXPECT_EQ(k3.rx, 1000u);
+    EXPECT_EQ(k3.tx, 2000u);
+    EXPECT_EQ(t3.read - t2.read, k3.rx);
+    EXPECT_EQ(t3.write - t2.write, k3.tx);
     EXPECT_EQ(monitor->State().CounterRestarts, 2u);
 }
 
@@ -315,19 +339,79 @@ TEST_F(KernelTotals, EachTunnelShowsItsOwnTrafficAndIsFoundAgainAtTheNextStart) 
 
         const Counters before = KernelCounters(tunnel.name()).value();
         const Totals t0 = Tick();
-        EXPECT_EQ(t0.read, Low32(before.rx));
+        EXPECT_EQ(t0.read, before.rx);
         ASSERT_TRUE(first.Receive(7, 100));
         ASSERT_TRUE(second.Receive(3, 1000));
-        ASSERT_TRUE(LoopbackTraffic(20));
+        ASSERT_TRUE(Datagrams(20));
         const std::uint64_t own = &tunnel == &first ? 700 : 3000;
         const auto after = WaitForCounters(tunnel.name(), {before.rx + own, 0});
         ASSERT_TRUE(after);
         EXPECT_EQ(after->rx - before.rx, own);
-        EXPECT_EQ(Low32(Tick().read - t0.read), own);
+        EXPECT_EQ(Tick().read - t0.read, own);
     };
     watch(first, false);
     watch(second, false);
     // The next start with the last choice remembered: the same tunnel again.
     table = MakeSystemInterfaceTable();
     watch(second, true);
+}
+
+TEST_F(KernelTotals, ATunnelThatOnlySendsAndACounterPast4GiB) {
+    const auto digits = [](std::uint64_t n) { return QString::number(n); };
+    const auto rate = [](std::uint64_t n) { return std::to_string(n) + " B/s"; };
+
+    // A tunnel that only sends: its send rate shows and is drawn, its receive rate is 0.
+    std::pair<TrafficFields, DiagramTickResult> seen;
+    Tunnel tunnel("tvt0");
+    ASSERT_TRUE(tunnel.ok());
+    ASSERT_TRUE(PrivateNetns::Ip("addr add 10.77.0.1/24 dev tvt0"));
+    ASSERT_TRUE(WaitUntilOperational(*table, "tvt0"));
+    Watch("tvt0", clock);
+    Second();
+    const Counters t0 = KernelCounters("tvt0").value();
+    ASSERT_TRUE(Datagrams(40, inet_addr("10.77.0.2")));
+    tunnel.Drain();
+    const Counters t1 = KernelCounters("tvt0").value();
+    ASSERT_GT(t1.tx, t0.tx);
+    ASSERT_EQ(t1.rx, 0u);
+    seen = Second();
+    EXPECT_EQ(seen.second.newestWriteRate, rate(t1.tx - t0.tx));
+    EXPECT_EQ(seen.second.newestReadRate, "0 B/s");
+    EXPECT_EQ(monitor->Diagram().WriteHistory()[1], t1.tx - t0.tx);
+    EXPECT_EQ(seen.first.curWrite, digits(t1.tx));
+
+    // The received counter past 2^32, in the fields and in the log.
+    ASSERT_TRUE(tunnel.Receive(66'200, 65'000));
+    const Counters t2 = KernelCounters("tvt0").value();
+    ASSERT_GT(t2.rx, 4294967296u);
+    seen = Second();
+    EXPECT_EQ(seen.first.curRead, digits(t2.rx));
+    EXPECT_EQ(seen.first.totalRead, digits(t2.rx));
+    EXPECT_EQ(seen.second.newestReadRate, rate(t2.rx));
+    monitor->StatusLogTick();
+    const QString log = QString::fromLatin1(
+        textfile::ReadAll(dir.filePath("inet.stat").toStdString()).value_or(""));
+    EXPECT_TRUE(log.contains(" [r:" + digits(t2.rx) + " w:" + digits(t1.tx) + "]\r\n"))
+        << log.toStdString();
+}
+
+TEST_F(KernelTotals, SixHundredInterfacesAreListedAndTheChosenOneCounts) {
+    std::vector<std::string> commands;
+    for (int i = 0; i < 299; ++i) {
+        const std::string name = "m" + std::to_string(i);
+        commands.push_back("link add " + name + "a type veth peer name " + name + "b");
+        commands.push_back("link set " + name + "a up");
+        commands.push_back("link set " + name + "b up");
+    }
+    ASSERT_TRUE(PrivateNetns::IpBatch(commands));
+    ASSERT_TRUE(WaitUntilOperational(*table, "m298b"));
+    Watch("vw", clock);
+    // Every device but loopback is an operational Ethernet one.
+    EXPECT_EQ(items.size(), 600);
+    const Counters k0 = KernelCounters("vw").value();
+    EXPECT_EQ(Second().first.totalRead, QString::number(k0.rx));
+    const Counters k1 = Transfer(k0, 40, 10, 1000);
+    const TrafficFields f = Second().first;
+    EXPECT_EQ(f.totalRead, QString::number(k1.rx));
+    EXPECT_EQ(f.totalWrite, QString::number(k1.tx));
 }

@@ -35,32 +35,27 @@ inline std::uint32_t WriteShade(int k) {
     return Rgb(255, 64, 7 * kBlue.at(k));
 }
 
-// A counter step that makes the sample read as the given negative number: the counter
-// goes back by |sample| without a restart, which is a wrap of nearly 2^32 bytes.
-inline std::uint32_t StepFor(std::int32_t sample) {
-    return static_cast<std::uint32_t>(sample);
-}
-
 class DiagramTest : public ::testing::Test {
   protected:
     void SetUp() override {
         diagram.ClearDiagram(kOld);
         diagram.ResetHistory();
+        state.Online = true;
         state.LinkSpeed = 100000000;
         state.CurRead = 1000000;
         state.CurWrite = 500000;
     }
 
     // One tick after `ms` with the counters at the given values.
-    DiagramTickResult TickTo(std::uint32_t read, std::uint32_t write, qint64 ms = 1000,
+    DiagramTickResult TickTo(std::uint64_t read, std::uint64_t write, qint64 ms = 1000,
                              bool bars = true) {
         clock.Advance(ms);
         state.CurRead = read;
         state.CurWrite = write;
         return diagram.Tick(state, bars, kFace);
     }
-    // One tick after `ms` with the counters moved on by the given steps (modulo 2^32).
-    DiagramTickResult Tick(std::uint32_t readStep, std::uint32_t writeStep = 0, qint64 ms = 1000,
+    // One tick after `ms` with the counters moved on by the given steps.
+    DiagramTickResult Tick(std::uint64_t readStep, std::uint64_t writeStep = 0, qint64 ms = 1000,
                            bool bars = true) {
         return TickTo(state.CurRead + readStep, state.CurWrite + writeStep, ms, bars);
     }

@@ -15,6 +15,7 @@
 #include <QString>
 
 #include <array>
+#include <cstdint>
 #include <string_view>
 
 namespace {
@@ -58,24 +59,28 @@ NetlinkInterfaceTable::NetlinkInterfaceTable() : route_(NETLINK_ROUTE) {}
 std::optional<std::vector<IfRow>> NetlinkInterfaceTable::Read() {
     std::vector<IfRow> rows;
     rows.reserve(lastRowCount_ + 8);
-    bool tooMany = false;
     bool done = false;
     for (int attempt = 0; attempt < kReadAttempts && !done; ++attempt) {
-        done = Dump(rows, tooMany);
+        done = Dump(rows);
     }
+    if (!done) return std::nullopt;
     // Forget devices that are gone, so that neither memory nor an old name outlives them.
-    if (done && devices_.size() > remembered_) {
+    if (devices_.size() > remembered_) {
         std::erase_if(devices_,
                       [&](const auto& entry) { return entry.second.lastSeen != readCount_; });
     }
-    if (!done || tooMany) return std::nullopt;
     lastRowCount_ = rows.size();
     return rows;
 }
 
-bool NetlinkInterfaceTable::Dump(std::vector<IfRow>& rows, bool& tooMany) {
+std::optional<IfRow> NetlinkInterfaceTable::ReadLink(std::uint32_t ifIndex) {
+    std::optional<netlink::LinkMessage> link = AskLink(ifIndex);
+    if (!link) return std::nullopt;
+    return AsRow(std::move(*link));
+}
+
+bool NetlinkInterfaceTable::Dump(std::vector<IfRow>& rows) {
     rows.clear();
-    tooMany = false;
     ++readCount_;
     remembered_ = 0;
     alignas(nlmsghdr) std::array<std::uint8_t, 64> request{};
@@ -84,16 +89,31 @@ bool NetlinkInterfaceTable::Dump(std::vector<IfRow>& rows, bool& tooMany) {
         if (type != RTM_NEWLINK) return true;
         std::optional<netlink::LinkMessage> link = netlink::ParseLinkMessage(message);
         if (!link) return false;
-        // The rest of the answer is still read, so that the socket stays in step.
-        if (rows.size() >= kMaxRows) {
-            tooMany = true;
-            return true;
-        }
-        if (Remember(*link).wireless) link->row.dwType = kIfTypeWireless;
-        if (!KernelCountsIn64Bits()) link->row.counters64 = false;
-        rows.push_back(std::move(link->row));
+        rows.push_back(AsRow(std::move(*link)));
         return true;
     });
+}
+
+IfRow NetlinkInterfaceTable::AsRow(netlink::LinkMessage&& link) {
+    if (Remember(link).wireless) link.row.dwType = kIfTypeWireless;
+    if (!KernelCountsIn64Bits()) link.row.counters64 = false;
+    return std::move(link.row);
+}
+
+std::optional<netlink::LinkMessage> NetlinkInterfaceTable::AskLink(std::uint32_t ifIndex) {
+    // Index 0 would ask for a link by name, and there is none.
+    if (ifIndex == 0 || ifIndex > static_cast<std::uint32_t>(INT32_MAX)) return std::nullopt;
+    alignas(nlmsghdr) std::array<std::uint8_t, 64> request{};
+    nlmsghdr* nlh = LinkRequest(request, NLM_F_REQUEST | NLM_F_ACK, ifIndex);
+    std::optional<netlink::LinkMessage> link;
+    // A link that is gone is an error answer, which fails the exchange.
+    const bool answered =
+        route_.Exchange(*nlh, [&](std::uint16_t type, std::span<const std::uint8_t> message) {
+            if (type == RTM_NEWLINK && !link) link = netlink::ParseLinkMessage(message);
+            return true;
+        });
+    if (!answered || !link || link->row.ifIndex != ifIndex) return std::nullopt;
+    return link;
 }
 
 NetlinkInterfaceTable::Device& NetlinkInterfaceTable::Remember(const netlink::LinkMessage& link) {
@@ -113,14 +133,7 @@ NetlinkInterfaceTable::Device& NetlinkInterfaceTable::Remember(const netlink::Li
 NetlinkInterfaceTable::Device* NetlinkInterfaceTable::Find(const IfRow& row) {
     const auto known = devices_.find(row.ifIndex);
     if (known != devices_.end() && known->second.name == row.name) return &known->second;
-
-    alignas(nlmsghdr) std::array<std::uint8_t, 64> request{};
-    nlmsghdr* nlh = LinkRequest(request, NLM_F_REQUEST | NLM_F_ACK, row.ifIndex);
-    std::optional<netlink::LinkMessage> link;
-    route_.Exchange(*nlh, [&](std::uint16_t type, std::span<const std::uint8_t> message) {
-        if (type == RTM_NEWLINK && !link) link = netlink::ParseLinkMessage(message);
-        return true;
-    });
+    std::optional<netlink::LinkMessage> link = AskLink(row.ifIndex);
     if (!link || link->row.name != row.name) return nullptr;
     return &Remember(*link);
 }
@@ -160,6 +173,7 @@ void NetlinkInterfaceTable::MeasureSpeed(IfRow& row) {
     const std::optional<std::uint64_t> bits = row.dwType == kIfTypeWireless
                                                   ? nl80211::TxBitrate(row.ifIndex)
                                                   : ethtool::LinkSpeed(row.name);
-    // An operational link without a known speed still counts as online.
-    row.dwSpeed = bits ? netlink::SaturatedSpeed(*bits) : 0xFFFFFFFFu;
+    // An operational link that reports no speed stays online (dwOperStatus says so) and
+    // gets no figure of ours.
+    row.dwSpeed = bits.value_or(0);
 }

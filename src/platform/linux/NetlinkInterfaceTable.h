@@ -1,6 +1,7 @@
 #pragma once
 
-// The interface table of the running kernel, read with one rtnetlink link dump per Read().
+// The interface table of the running kernel: one rtnetlink link dump per Read(), one request
+// for a single link by its index per ReadLink().
 
 #include "platform/InterfaceTable.h"
 #include "platform/linux/DeviceInfo.h"
@@ -19,6 +20,7 @@ class NetlinkInterfaceTable final : public InterfaceTable {
     NetlinkInterfaceTable();
 
     std::optional<std::vector<IfRow>> Read() override;
+    std::optional<IfRow> ReadLink(std::uint32_t ifIndex) override;
     void Describe(IfRow& row) override;
     void MeasureSpeed(IfRow& row) override;
 
@@ -33,7 +35,11 @@ class NetlinkInterfaceTable final : public InterfaceTable {
         std::uint64_t lastSeen = 0;
     };
 
-    bool Dump(std::vector<IfRow>& rows, bool& tooMany);
+    bool Dump(std::vector<IfRow>& rows);
+    // The row of a link message, with what is remembered of its device.
+    IfRow AsRow(netlink::LinkMessage&& link);
+    // RTM_GETLINK for one index; nothing when the kernel has no such link or cannot answer.
+    std::optional<netlink::LinkMessage> AskLink(std::uint32_t ifIndex);
     Device& Remember(const netlink::LinkMessage& link);
     // The device of a row, asking the kernel when no read has seen it; nullptr if it is gone.
     Device* Find(const IfRow& row);

@@ -91,16 +91,16 @@ int OnLinkAttribute(const nlattr* attr, void* data) {
             break;
         case IFLA_STATS64:
             if (length >= offsetof(rtnl_link_stats64, tx_bytes) + sizeof(std::uint64_t)) {
-                row.inOctets64 = Read<std::uint64_t>(attr, offsetof(rtnl_link_stats64, rx_bytes));
-                row.outOctets64 = Read<std::uint64_t>(attr, offsetof(rtnl_link_stats64, tx_bytes));
+                row.dwInOctets = Read<std::uint64_t>(attr, offsetof(rtnl_link_stats64, rx_bytes));
+                row.dwOutOctets = Read<std::uint64_t>(attr, offsetof(rtnl_link_stats64, tx_bytes));
                 state.haveStats64 = true;
             }
             break;
         case IFLA_STATS:
             if (!state.haveStats64 &&
                 length >= offsetof(rtnl_link_stats, tx_bytes) + sizeof(std::uint32_t)) {
-                row.inOctets64 = Read<std::uint32_t>(attr, offsetof(rtnl_link_stats, rx_bytes));
-                row.outOctets64 = Read<std::uint32_t>(attr, offsetof(rtnl_link_stats, tx_bytes));
+                row.dwInOctets = Read<std::uint32_t>(attr, offsetof(rtnl_link_stats, rx_bytes));
+                row.dwOutOctets = Read<std::uint32_t>(attr, offsetof(rtnl_link_stats, tx_bytes));
             }
             break;
         case IFLA_LINKINFO:
@@ -195,8 +195,8 @@ std::optional<LinkMessage> ParseLinkMessage(std::span<const std::uint8_t> messag
     link.row.dwType = RowType(link.hardwareType, false);
     link.row.dwOperStatus =
         IsOperational(state.operState, info->ifi_flags) ? kOperStatusOperational : 0;
-    link.row.dwInOctets = static_cast<std::uint32_t>(link.row.inOctets64);
-    link.row.dwOutOctets = static_cast<std::uint32_t>(link.row.outOctets64);
+    // Counters that came in the 32-bit statistics alone wrap at 2^32.
+    if (!state.haveStats64) link.row.counters64 = false;
     return link;
 }
 
@@ -223,10 +223,6 @@ std::optional<std::uint64_t> ParseStationTxBitrate(std::span<const std::uint8_t>
     const std::uint64_t units = rate.bitrate32 != 0 ? rate.bitrate32 : rate.bitrate16;
     if (units == 0) return std::nullopt;
     return units * 100'000;
-}
-
-std::uint32_t SaturatedSpeed(std::uint64_t bitsPerSecond) {
-    return static_cast<std::uint32_t>(std::min<std::uint64_t>(bitsPerSecond, 0xFFFFFFFFu));
 }
 
 std::optional<std::uint64_t> EthtoolSpeedToBits(std::uint32_t mbps) {

@@ -40,9 +40,6 @@ std::optional<std::uint16_t> ParseFamilyId(std::span<const std::uint8_t> message
 // The transmit bit rate, in bit/s, of the station in an NL80211_CMD_NEW_STATION message.
 std::optional<std::uint64_t> ParseStationTxBitrate(std::span<const std::uint8_t> message);
 
-// A rate in bit/s as dwSpeed: saturated at 4294967295.
-std::uint32_t SaturatedSpeed(std::uint64_t bitsPerSecond);
-
 // An ethtool speed in Mbit/s as bit/s; nothing for the values that mean "unknown".
 std::optional<std::uint64_t> EthtoolSpeedToBits(std::uint32_t mbps);
 
