@@ -13,6 +13,8 @@ packages=(
     iproute2 xvfb openbox trayer xdotool x11-utils imagemagick
     # the installation's launcher check, and a private session bus for the D-Bus tray
     desktop-file-utils dbus-daemon dbus-bin
+    # a real panel that hosts the D-Bus tray, for one end-to-end run
+    xfce4-panel
     # fuzzing (`make fuzz`): clang and its libFuzzer and sanitizer runtimes
     clang libclang-rt-14-dev
     # a font for the window's texts under Xvfb
