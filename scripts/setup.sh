@@ -7,12 +7,14 @@ packages=(
     # build
     cmake g++ make pkg-config clang-format
     qt6-base-dev qt6-base-dev-tools libqt6svg6
-    libcurl4-openssl-dev libjpeg62-turbo-dev libmnl-dev libudev-dev
+    libcurl4-openssl-dev libjpeg62-turbo-dev libmnl-dev libudev-dev libxcb1-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
     iproute2 iperf3 xvfb openbox trayer xdotool x11-utils imagemagick
     # the installation's launcher check, and a private session bus for the D-Bus tray
     desktop-file-utils dbus-daemon dbus-bin
+    # a real panel that hosts the D-Bus tray, for one end-to-end run
+    xfce4-panel
     # fuzzing (`make fuzz`): clang and its libFuzzer and sanitizer runtimes
     clang libclang-rt-14-dev
     # a font for the window's texts under Xvfb

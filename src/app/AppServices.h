@@ -60,7 +60,8 @@ struct AppServices {
     // The executable's folder with its closing separator: log, history, language status.
     std::string programFolder;
     // Whether the desktop offers a notification area right now. Asked at start and then
-    // every few seconds, because a tray host may come and go.
+    // every few seconds, because a tray host may come and go. It must not ask Qt's tray:
+    // the first tray call settles for good which kind of tray Qt uses.
     std::function<bool()> trayAvailable;
     // Makes each of the window's HTTP clients; null for the real one (libcurl, pumping the
     // window's events while a request waits).

@@ -84,7 +84,8 @@ QString Text(const char16_t* text) {
 
 }  // namespace
 
-std::vector<QObject*> BuildComponents(QWidget& window, const HttpClientFactory& makeClient) {
+std::vector<QObject*> BuildComponents(QWidget& window, const HttpClientFactory& makeClient,
+                                      bool withTrayIcon) {
     std::vector<QObject*> made;
     made.reserve(Components().size());
     QSystemTrayIcon* tray = nullptr;
@@ -99,6 +100,7 @@ std::vector<QObject*> BuildComponents(QWidget& window, const HttpClientFactory& 
                 break;
             }
             case ComponentKind::TrayIcon:
+                if (!withTrayIcon) continue;
                 tray = new QSystemTrayIcon(&window);
                 tray->setIcon(TrayPicture(0));
                 tray->setToolTip(Text(design.hint));

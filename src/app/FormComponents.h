@@ -61,7 +61,9 @@ const std::vector<ComponentDesign>& Components();
 // Creates the components of the table as children of the window, in table order, and
 // returns them in that order. Kinds that are held elsewhere become a plain QObject with
 // the component's name, so that the language walk and a lookup by name find them. The HTTP
-// clients come from `makeClient`, with the agent and no-cache setting of the table.
-std::vector<QObject*> BuildComponents(QWidget& window, const HttpClientFactory& makeClient);
+// clients come from `makeClient`, with the agent and no-cache setting of the table. Without
+// `withTrayIcon` the tray icon is left out: the window makes it once a tray host is there.
+std::vector<QObject*> BuildComponents(QWidget& window, const HttpClientFactory& makeClient,
+                                      bool withTrayIcon = true);
 
 }  // namespace form

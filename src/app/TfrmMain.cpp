@@ -28,6 +28,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
@@ -96,7 +97,9 @@ TfrmMain::TfrmMain(AppServices services, QWidget* parent)
         services_.makeHttpClient ? services_.makeHttpClient : [] {
             return std::unique_ptr<HttpClient>(std::make_unique<THttpCli>(&THttpCli::PumpWindow));
         };
-    for (QObject* component : form::BuildComponents(*this, makeClient))
+    // The tray icon only where a tray host is there already (see MakeTrayIcon).
+    const bool trayHost = services_.trayAvailable && services_.trayAvailable();
+    for (QObject* component : form::BuildComponents(*this, makeClient, trayHost))
         components_.push_back(component);
     HttpCli1 = &FindClient(*this, "HttpCli1");
     HttpCli2 = &FindClient(*this, "HttpCli2");
@@ -136,7 +139,7 @@ TfrmMain::TfrmMain(AppServices services, QWidget* parent)
     Timer1 = Find<QTimer>(*this, "Timer1");
     Timer2 = Find<QTimer>(*this, "Timer2");
     tmrBanner = Find<QTimer>(*this, "tmrBanner");
-    RxTrayIcon = Find<QSystemTrayIcon>(*this, "RxTrayIcon");
+    RxTrayIcon = findChild<QSystemTrayIcon*>(QStringLiteral("RxTrayIcon"));
     N2 = Find<QAction>(*this, "N2");
     N3 = Find<QAction>(*this, "N3");
     N1 = Find<QAction>(*this, "N1");
@@ -174,7 +177,7 @@ TfrmMain::TfrmMain(AppServices services, QWidget* parent)
     tmrBanner->start();
 
     clickClock_.start();
-    trayPresent_ = services_.trayAvailable && services_.trayAvailable();
+    trayPresent_ = trayHost;
     if (trayPresent_) RxTrayIcon->show();
     trayWatch_ = new QTimer(this);
     trayWatch_->setInterval(kTrayWatchPeriod);
@@ -194,8 +197,7 @@ void TfrmMain::WireControls() {
     connect(Timer2, &QTimer::timeout, this, guarded(&TfrmMain::Timer2Timer));
     connect(tmrBanner, &QTimer::timeout, this, guarded(&TfrmMain::tmrBannerTimer));
 
-    connect(RxTrayIcon, &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason reason) { OnTrayActivated(reason); });
+    if (RxTrayIcon != nullptr) WireTrayIcon();
     connect(N2, &QAction::triggered, this, guarded(&TfrmMain::N2Click));
     connect(N3, &QAction::triggered, this, guarded(&TfrmMain::N3Click));
     connect(N1, &QAction::triggered, this, guarded(&TfrmMain::N1Click));
@@ -228,6 +230,22 @@ void TfrmMain::WireControls() {
           static_cast<QObject*>(Image1), static_cast<QObject*>(Image2)}) {
         control->installEventFilter(this);
     }
+}
+
+void TfrmMain::WireTrayIcon() {
+    connect(RxTrayIcon, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) { OnTrayActivated(reason); });
+}
+
+void TfrmMain::MakeTrayIcon() {
+    // Made only now that a tray host is there: the first tray icon of the process settles
+    // for good whether Qt puts it on the D-Bus tray or into an XEmbed tray.
+    RxTrayIcon = new QSystemTrayIcon(TrayPicture(trayImage_), this);
+    RxTrayIcon->setObjectName(QStringLiteral("RxTrayIcon"));
+    RxTrayIcon->setToolTip(trayHint_);
+    RxTrayIcon->setContextMenu(findChild<QMenu*>(QStringLiteral("PopupMenu")));
+    components_.push_back(RxTrayIcon);
+    WireTrayIcon();
 }
 
 void TfrmMain::WireBannerClients() {
@@ -392,11 +410,12 @@ bool TfrmMain::ShowIfIdentity(const QString& className, const QString& caption) 
 void TfrmMain::SetTrayImage(int index) {
     if (index < 0 || index >= kTrayPictureCount || index == trayImage_) return;
     trayImage_ = index;
-    RxTrayIcon->setIcon(TrayPicture(index));
+    if (RxTrayIcon != nullptr) RxTrayIcon->setIcon(TrayPicture(index));
 }
 
 void TfrmMain::SetTrayHint(const QString& text) {
-    if (RxTrayIcon->toolTip() != text) RxTrayIcon->setToolTip(text);
+    trayHint_ = text;
+    if (RxTrayIcon != nullptr && RxTrayIcon->toolTip() != text) RxTrayIcon->setToolTip(text);
 }
 
 void TfrmMain::StartInTray(std::chrono::milliseconds grace) {
@@ -411,7 +430,11 @@ void TfrmMain::WatchTray() {
     if (available && !trayPresent_) {
         // A tray host appeared (for the first time, or again after it went away): dock the
         // icon there anew.
-        RxTrayIcon->hide();
+        if (RxTrayIcon == nullptr) {
+            MakeTrayIcon();
+        } else {
+            RxTrayIcon->hide();
+        }
         RxTrayIcon->show();
     }
     trayPresent_ = available;

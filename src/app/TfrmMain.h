@@ -109,6 +109,9 @@ class TfrmMain final : public QWidget {
     // one, and only then shows the window, its one way in. A tray that appears later still
     // takes the program in.
     void StartInTray(std::chrono::milliseconds grace);
+    // Looks whether a tray host is there now; done every few seconds, and at once when the
+    // desktop says one came or went.
+    void WatchTray();
     // The picture and tooltip as the tray shows them; each is re-sent only when it changes.
     int TrayImage() const { return trayImage_; }
     void SetTrayImage(int index);
@@ -140,8 +143,9 @@ class TfrmMain final : public QWidget {
   private:
     void WireControls();
     void WireBannerClients();
+    void WireTrayIcon();
+    void MakeTrayIcon();
     void OnTrayActivated(int reason);
-    void WatchTray();
     void EndTrayGrace();
     void ReleaseWhileHidden();
     void FillSearchList();
@@ -194,7 +198,7 @@ class TfrmMain final : public QWidget {
     HttpClient* HttpCli1;
     HttpClient* HttpCli2;
     HttpClient* getpic;
-    QSystemTrayIcon* RxTrayIcon;
+    QSystemTrayIcon* RxTrayIcon;  // none until a tray host is there
     QAction* N2;
     QAction* N3;
     QAction* N1;
@@ -213,6 +217,7 @@ class TfrmMain final : public QWidget {
     bool closeFlag_ = false;
     bool trayPresent_ = false;
     int trayImage_ = 0;
+    QString trayHint_ = QStringLiteral("Torvane");  // the tooltip, also while there is no icon
     QTimer* trayWatch_ = nullptr;
     bool awaitingTray_ = false;  // within the grace period of StartInTray
     QDeadlineTimer trayGrace_;

@@ -1,10 +1,11 @@
 #pragma once
 
-// Turns the tray icon's activations into window toggles. Trays that speak the
-// StatusNotifierItem protocol report a single activation and never a double-click; XEmbed
-// trays report a click and then, for a double-click, a double-click as well. A single
-// activation toggles, and the double-click that follows it within the double-click time is
-// part of the same gesture.
+// Turns the tray icon's activations into window toggles, one toggle per gesture. Trays
+// report a click or a double-click each in their own way: an XEmbed tray a click and then a
+// double-click; StatusNotifierItem panels one Activate per click (two about 80 ms apart for
+// a double-click), or one per press and one more right after the second. Whatever comes
+// within the double-click time of the toggle it follows belongs to that toggle's gesture;
+// toggling on each would show and hide the window, or flash it.
 
 #include <QSystemTrayIcon>
 
@@ -17,22 +18,16 @@ class TrayClicks {
 
     // Whether this activation, at `nowMs` on a monotonic clock, should toggle the window.
     bool Toggles(QSystemTrayIcon::ActivationReason reason, std::int64_t nowMs) {
-        switch (reason) {
-            case QSystemTrayIcon::Trigger:
-                lastTrigger_ = nowMs;
-                return true;
-            case QSystemTrayIcon::DoubleClick: {
-                const bool partOfClick =
-                    lastTrigger_.has_value() && nowMs - *lastTrigger_ <= doubleClickMs_;
-                lastTrigger_.reset();
-                return !partOfClick;
-            }
-            default:
-                return false;
-        }
+        if (reason != QSystemTrayIcon::Trigger && reason != QSystemTrayIcon::DoubleClick)
+            return false;
+        // Measured from the toggle, not from the last activation, so that a long run of
+        // quick clicks is not swallowed whole.
+        if (lastToggle_.has_value() && nowMs - *lastToggle_ <= doubleClickMs_) return false;
+        lastToggle_ = nowMs;
+        return true;
     }
 
   private:
     int doubleClickMs_;
-    std::optional<std::int64_t> lastTrigger_;
+    std::optional<std::int64_t> lastToggle_;
 };

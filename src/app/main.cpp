@@ -4,6 +4,7 @@
 #include "BuildConfig.h"
 #include "SingleInstance.h"
 #include "TfrmMain.h"
+#include "TrayHostWatch.h"
 #include "online/SwapScript.h"
 #include "platform/Clock.h"
 #include "platform/SettingsStore.h"
@@ -15,7 +16,6 @@
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
-#include <QSystemTrayIcon>
 
 #include <chrono>
 
@@ -72,6 +72,8 @@ int main(int argc, char* argv[]) {
             QFile::encodeName(QApplication::applicationFilePath()).toStdString();
     }
 
+    // No tray call before a tray host is there (see TrayHostWatch).
+    TrayHostWatch trayHosts;
     auto window = std::make_unique<TfrmMain>(AppServices{
         .interfaceTable = *table,
         .settings = *settings,
@@ -79,9 +81,10 @@ int main(int argc, char* argv[]) {
         .urlOpener = *opener,
         .messages = messages,
         .programFolder = AddBackslash(folder),
-        .trayAvailable = &QSystemTrayIcon::isSystemTrayAvailable,
+        .trayAvailable = [&trayHosts] { return trayHosts.Present(); },
         .update = update,
     });
+    QObject::connect(&trayHosts, &TrayHostWatch::changed, window.get(), &TfrmMain::WatchTray);
     QObject::connect(window.get(), &TfrmMain::programEnds, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     instance.SetShowHandler([&window](const QString& className, const QString& title) {

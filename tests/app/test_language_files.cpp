@@ -179,7 +179,7 @@ class LanguageFiles : public ::testing::Test {
             .urlOpener = browser_,
             .messages = messages_,
             .programFolder = dir_.string() + "/",
-            .trayAvailable = [] { return false; },
+            .trayAvailable = [] { return true; },  // the tray icon is part of the design
             .languageDialog =
                 [this](QWidget&) {
                     auto dialog = std::make_unique<apptest::ScriptedDialog>();

@@ -1,28 +1,46 @@
-// The tray's activations: a click toggles, the double-click that follows it does not
-// toggle a second time.
+// The tray's activations as each kind of tray sends them for one gesture: the gesture
+// toggles the window once.
 
 #include "app/TrayClicks.h"
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 namespace {
 
-TEST(TrayClicks, OneGestureTogglesOnce) {
-    TrayClicks clicks(400);
-    EXPECT_TRUE(clicks.Toggles(QSystemTrayIcon::Trigger, 1000));
-    EXPECT_FALSE(clicks.Toggles(QSystemTrayIcon::DoubleClick, 1250));  // same gesture
-    EXPECT_TRUE(clicks.Toggles(QSystemTrayIcon::Trigger, 5000));
-    EXPECT_TRUE(clicks.Toggles(QSystemTrayIcon::DoubleClick, 5401));  // too late: its own
-    EXPECT_TRUE(clicks.Toggles(QSystemTrayIcon::DoubleClick, 9000));  // no click before it
-    EXPECT_FALSE(clicks.Toggles(QSystemTrayIcon::Context, 9100));
-    EXPECT_FALSE(clicks.Toggles(QSystemTrayIcon::MiddleClick, 9200));
-}
+using Activation = std::pair<QSystemTrayIcon::ActivationReason, std::int64_t>;
+constexpr auto kClick = QSystemTrayIcon::Trigger;
+constexpr auto kDouble = QSystemTrayIcon::DoubleClick;
 
-TEST(TrayClicks, ADoubleClickIsMatchedWithOneClickOnly) {
-    TrayClicks clicks(400);
-    EXPECT_TRUE(clicks.Toggles(QSystemTrayIcon::Trigger, 0));
-    EXPECT_FALSE(clicks.Toggles(QSystemTrayIcon::DoubleClick, 100));
-    EXPECT_TRUE(clicks.Toggles(QSystemTrayIcon::DoubleClick, 200));
+struct Gesture {
+    const char* tray;
+    std::vector<Activation> activations;  // at milliseconds after the first
+    int toggles;
+};
+
+TEST(TrayClicks, OneGestureIsOneToggleOnEveryTray) {
+    const std::vector<Gesture> gestures = {
+        {"XEmbed double-click", {{kClick, 0}, {kDouble, 250}}, 1},
+        {"XEmbed double-click alone", {{kDouble, 0}}, 1},
+        {"xfce, LXQt double-click", {{kClick, 0}, {kClick, 80}}, 1},
+        {"waybar double-click", {{kClick, 0}, {kClick, 180}, {kClick, 181}}, 1},
+        {"two clicks apart", {{kClick, 0}, {kClick, 401}}, 2},
+        {"quick clicks go on toggling", {{kClick, 0}, {kClick, 300}, {kClick, 600}}, 2},
+        {"menu and middle button",
+         {{QSystemTrayIcon::Context, 0}, {QSystemTrayIcon::MiddleClick, 900}},
+         0},
+    };
+    for (const Gesture& gesture : gestures) {
+        TrayClicks clicks(400);
+        // A gesture long before does not count.
+        EXPECT_TRUE(clicks.Toggles(kClick, 0));
+        int toggles = 0;
+        for (const auto& [reason, at] : gesture.activations)
+            toggles += clicks.Toggles(reason, 10000 + at) ? 1 : 0;
+        EXPECT_EQ(toggles, gesture.toggles) << gesture.tray;
+    }
 }
 
 }  // namespace

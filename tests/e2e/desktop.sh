@@ -4,8 +4,13 @@
 # Every process started here is ended by its id when the test exits.
 #
 # Use: . desktop.sh "$1"   (the path of the built executable)
+# With PRIVATE_BUS=1 set before, the whole test runs inside a private session bus of its own.
 
 set -u
+if [ -n "${PRIVATE_BUS:-}" ] && [ -z "${TORVANE_PRIVATE_BUS:-}" ]; then
+    command -v dbus-run-session >/dev/null 2>&1 || { echo "SKIP: no dbus-run-session"; exit 77; }
+    exec env TORVANE_PRIVATE_BUS=1 dbus-run-session -- bash "$0" "$@"
+fi
 
 EXE=${1:?usage: test.sh path/to/torvane}
 EXE=$(cd "$(dirname "$EXE")" && pwd)/$(basename "$EXE")
@@ -47,7 +52,8 @@ cp "$(dirname "$EXE")"/*.lng "$PROG/" 2>/dev/null || true
 
 export XDG_RUNTIME_DIR="$WORK/run" XDG_CONFIG_HOME="$WORK/cfg" HOME="$WORK/home"
 export QT_QPA_PLATFORM=xcb
-unset DBUS_SESSION_BUS_ADDRESS SESSION_MANAGER
+unset SESSION_MANAGER
+[ -n "${TORVANE_PRIVATE_BUS:-}" ] || unset DBUS_SESSION_BUS_ADDRESS
 
 cleanup() {
     local pid
@@ -175,6 +181,17 @@ window_mapped() {
     [ -n "$w" ] && xwininfo -id "$w" | grep -q 'IsViewable'
 }
 window_hidden() { ! window_mapped; }
+# watch_window: from now on every moment the main window is mapped is written down;
+# window_never_shown stops that and says whether it never was.
+watch_window() {
+    (while :; do
+        window_mapped && echo "mapped"
+        sleep 0.05
+    done) >"$WORK/mapped" 2>/dev/null &
+    WATCH_PID=$!
+    PIDS+=($WATCH_PID)
+}
+window_never_shown() { kill "$WATCH_PID" && [ ! -s "$WORK/mapped" ]; }
 # Alt+F4 in the program's window, as a person presses it: the window is activated first. A
 # window the window manager has not settled yet refuses activation (more so on a loaded
 # machine), so activation is tried again for a few seconds before the key goes.

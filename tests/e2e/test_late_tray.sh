@@ -6,21 +6,14 @@
 start_desktop
 start_program
 PID=$LAST_PID
-# Watched from the start: any moment the main window is mapped is written down.
-(while :; do
-    window_mapped && echo "mapped"
-    sleep 0.05
-done) >"$WORK/mapped" 2>/dev/null &
-WATCH=$!
-PIDS+=($WATCH)
+watch_window
 
 sleep 2
 start_tray
 wait_for 15 has_tray_icon || fail "the program did not dock into the tray that came late"
 note "in the tray; watching the window past the longest wait for a tray"
 sleep 6
-kill "$WATCH"
-[ -s "$WORK/mapped" ] && fail "the window showed while the program waited for the tray"
+window_never_shown || fail "the window showed while the program waited for the tray"
 # Openbox marks every window it ever managed; a window shown for a moment between two looks
 # would carry the mark.
 w=$(main_window)

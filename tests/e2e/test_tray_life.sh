@@ -30,6 +30,12 @@ grep -q 'minimum size: 469 by 308' <<<"$hints" && grep -q 'maximum size: 469 by 
 actions=$(xprop -id "$W" _NET_WM_ALLOWED_ACTIONS)
 grep -qE 'MAXIMIZE|_RESIZE' <<<"$actions" && fail "the window manager offers: $actions"
 grep -q MINIMIZE <<<"$actions" && grep -q CLOSE <<<"$actions" || fail "no minimise or close: $actions"
+# The caption asks for the system menu and the minimise button, and for no maximise button
+# (Motif hints: flags, functions, decorations; maximise is 0x10 and 0x40, menu and minimise
+# decorations 0x30).
+read -r _ functions decorations _ < <(xprop -id "$W" _MOTIF_WM_HINTS | sed 's/.*= //; s/,//g')
+((functions & 0x10 || decorations & 0x40 || (decorations & 0x30) != 0x30)) &&
+    fail "the caption's hints: functions $functions, decorations $decorations"
 geometry() { xwininfo -id "$W" | awk '/Absolute upper-left X/ {x = $4} /Absolute upper-left Y/ {y = $4}
     /Width:/ {w = $2} /Height:/ {h = $2} END {print x, y, w, h}'; }
 before=$(geometry)

@@ -6,7 +6,10 @@
 //                             writes to LOG, one line each: "ready"; "registered SERVICE
 //                             PATH"; "unregistered SERVICE"; and every signal an item sends
 //                             ("NewIcon SENDER", "NewToolTip SENDER", ...)
-//   sni_watcher activate      calls Activate(0, 0) on the registered item, as a click does
+//   sni_watcher activate [MS...]
+//                             calls Activate(0, 0) on the registered item, as a click does;
+//                             with pauses, again after each pause, as panels do for a
+//                             double-click: "80" as xfce and LXQt, "150 1" as waybar
 //   sni_watcher pictures      prints "IconPixmap WxH" and "ToolTip WxH" for every picture the
 //                             item offers, "bad" where the bytes do not match the size
 //   sni_watcher tooltip       prints the tooltip's title
@@ -23,11 +26,13 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
+#include <QDBusPendingCall>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QFile>
 #include <QObject>
 #include <QStringList>
+#include <QThread>
 
 #include <cstdio>
 #include <utility>
@@ -301,11 +306,23 @@ int Click(const Item& item, const QString& label) {
     return 1;
 }
 
-int Activate(const Item& item) {
+// Sent without waiting for the answers, as a panel sends them: the item may be busy showing
+// its window when the next one comes.
+int Activate(const Item& item, const QStringList& pauses) {
     QDBusMessage activate = QDBusMessage::createMethodCall(item.service, item.path, kItemInterface,
                                                            QStringLiteral("Activate"));
     activate << 0 << 0;
-    return Failed(Bus().call(activate)) ? 1 : 0;
+    std::vector<QDBusPendingCall> calls = {Bus().asyncCall(activate)};
+    for (const QString& pause : pauses) {
+        QThread::msleep(pause.toULong());
+        calls.push_back(Bus().asyncCall(activate));
+    }
+    int failed = 0;
+    for (QDBusPendingCall& call : calls) {
+        call.waitForFinished();
+        failed += Failed(call.reply()) ? 1 : 0;
+    }
+    return failed == 0 ? 0 : 1;
 }
 
 int Serve(QCoreApplication& app, const QString& logPath) {
@@ -340,8 +357,8 @@ int main(int argc, char* argv[]) {
     if (command == QLatin1String("serve") && args.size() == 2) return Serve(app, args[1]);
 
     Item item;
-    if (command == QLatin1String("activate") && args.size() == 1)
-        return FirstItem(item) ? Activate(item) : 1;
+    if (command == QLatin1String("activate"))
+        return FirstItem(item) ? Activate(item, args.mid(1)) : 1;
     if (command == QLatin1String("pictures") && args.size() == 1)
         return FirstItem(item) ? Pictures(item) : 1;
     if (command == QLatin1String("tooltip") && args.size() == 1)
@@ -351,7 +368,7 @@ int main(int argc, char* argv[]) {
     if (command == QLatin1String("click") && args.size() == 2)
         return FirstItem(item) ? Click(item, args[1]) : 1;
     std::fprintf(stderr,
-                 "usage: sni_watcher serve LOG | activate | pictures | tooltip | menu | "
+                 "usage: sni_watcher serve LOG | activate [MS...] | pictures | tooltip | menu | "
                  "click LABEL\n");
     return 2;
 }
