@@ -193,16 +193,18 @@ watch_window() {
 }
 window_never_shown() { kill "$WATCH_PID" && [ ! -s "$WORK/mapped" ]; }
 # Alt+F4 in the program's window, as a person presses it: the window is activated first. A
-# window the window manager has not settled yet refuses activation (more so on a loaded
-# machine), so activation is tried again for a few seconds before the key goes.
+# window the window manager has not settled yet refuses activation, and on a loaded machine
+# a key sent right after activation can reach the window before it takes the focus; so both
+# are tried again, for a few seconds, until the window is gone from the screen.
 alt_f4_main_window() {
     local i
-    for i in $(seq 1 20); do
+    for i in $(seq 1 10); do
         if xdotool windowactivate --sync "$(main_window)" >/dev/null 2>&1; then
             xdotool key alt+F4
-            return 0
+            wait_for 1 window_hidden && return 0
+        else
+            sleep 0.25
         fi
-        sleep 0.25
     done
     return 1
 }

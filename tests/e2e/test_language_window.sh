@@ -13,6 +13,6 @@ wait_for 15 window_mapped || fail "the window did not show"
 sleep 1
 [ "$(xdotool getwindowname "$(main_window)")" = "Torvane v1.0.2.200" ] || fail "caption"
 shot 08-russian-window
-alt_f4_main_window || fail "the window could not be activated for Alt+F4"
+alt_f4_main_window || fail "Alt+F4 did not close the window"
 expect_exit_0 "$PID" 10
 pass

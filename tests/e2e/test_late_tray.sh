@@ -25,7 +25,7 @@ shot 16-late-tray
 note "the icon opens the window; closing it hides it to the tray"
 click_tray 1
 wait_for 5 window_mapped || fail "a click did not show the window"
-alt_f4_main_window || fail "the window could not be activated for Alt+F4"
+alt_f4_main_window || fail "Alt+F4 did not close the window"
 wait_for 5 window_hidden || fail "Alt+F4 did not hide the window"
 sleep 0.5
 alive "$PID" || fail "closing ended the program although it lives in the tray"

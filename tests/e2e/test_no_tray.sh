@@ -19,7 +19,7 @@ note "the window showed after $waited ms"
 sleep 0.5
 shot 07-no-tray-window
 note "closing the window ends the program"
-alt_f4_main_window || fail "the window could not be activated for Alt+F4"
+alt_f4_main_window || fail "Alt+F4 did not close the window"
 expect_exit_0 "$PID" 10
 
 note "a tray that appears later takes the program in"
@@ -28,7 +28,7 @@ PID=$LAST_PID
 wait_for 20 window_mapped || fail "the window did not show"
 start_tray
 wait_for 15 has_tray_icon || fail "the program did not dock into the new tray"
-alt_f4_main_window || fail "the window could not be activated for Alt+F4"
+alt_f4_main_window || fail "Alt+F4 did not close the window"
 wait_for 5 window_hidden || fail "Alt+F4 did not hide the window"
 sleep 0.5
 alive "$PID" || fail "closing ended the program although a tray exists now"

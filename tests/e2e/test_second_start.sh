@@ -21,7 +21,7 @@ alive "$FIRST" || fail "the first copy ended"
 shot 04-second-start-showed-first
 
 note "/NEW runs a second copy beside the first"
-alt_f4_main_window || fail "the window could not be activated for Alt+F4"
+alt_f4_main_window || fail "Alt+F4 did not close the window"
 wait_for 5 window_hidden || fail "Alt+F4 did not hide the window"
 start_program /NEW
 BESIDE=$LAST_PID

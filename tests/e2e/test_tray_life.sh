@@ -82,7 +82,7 @@ window_hidden || fail "a double-click toggled twice"
 note "Alt+F4 hides the window, the program stays"
 click_tray 1
 wait_for 5 window_mapped || fail "the window did not show"
-alt_f4_main_window || fail "the window could not be activated for Alt+F4"
+alt_f4_main_window || fail "Alt+F4 did not close the window"
 wait_for 5 window_hidden || fail "Alt+F4 did not hide the window"
 sleep 0.5
 alive "$PID" || fail "Alt+F4 ended the program"
