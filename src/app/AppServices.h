@@ -62,8 +62,8 @@ struct AppServices {
     // Whether the desktop offers a notification area right now. Asked at start and then
     // every few seconds, because a tray host may come and go.
     std::function<bool()> trayAvailable;
-    // Makes each of the window's HTTP clients; null for the real one (libcurl, pumping the
-    // window's events while a request waits).
+    // Makes each of the window's HTTP clients; null for the real one (a curl child per
+    // request, the window's events running while it waits).
     std::function<std::unique_ptr<HttpClient>()> makeHttpClient = {};
     // The dialog that picks a language file; null for the real one.
     std::function<std::unique_ptr<LanguageFileDialog>(QWidget& window)> languageDialog = {};

@@ -67,7 +67,7 @@ TEST(UpdateDownload, OnlyAWholeExecutableIsInstalledAndTheProgressFollowsTheAnno
          {65536, 65536},
          kBuild,
          "",
-         1000},
+         10000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
