@@ -118,8 +118,7 @@ cmp -s "$PROG/torvane" "$EXE" || fail "the executable changed"
 [ ! -e "$PROG/tvr_update.sh" ] || fail "a swap script was written"
 [ ! -e "$PROG/tvr.bak" ] || fail "a backup was made"
 ! new_copy >/dev/null || fail "a new copy runs"
-[ "$(stat -c %s "$PROG/tvr_update.exe")" -eq 3000000 ] ||
-    fail "the partial download holds $(stat -c %s "$PROG/tvr_update.exe") bytes"
+[ ! -e "$PROG/tvr_update.exe" ] || fail "the partial download was left behind"
 shot 23-update-cut-short
 kill "$PID"
 wait "$PID" 2>/dev/null
