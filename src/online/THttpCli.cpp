@@ -231,6 +231,8 @@ std::vector<std::string> THttpCli::Arguments(const std::vector<std::string>& add
                                      "1",
                                      "--speed-time",
                                      std::to_string(kStallLimit.count()),
+                                     "--max-time",
+                                     std::to_string(kRequestLimit.count()),
                                      "--write-out",
                                      "%{stderr}" + std::string(kPeerMark) + "%{remote_ip}\n",
                                      "--user-agent",

@@ -49,6 +49,8 @@ class THttpCli final : public HttpClient {
     // A server silent this long ends the request (the child gives up); a child silent
     // somewhat longer is taken for hung and ended.
     static constexpr std::chrono::seconds kStallLimit{120};
+    // No request lasts longer, however slowly its answer trickles in.
+    static constexpr std::chrono::seconds kRequestLimit{3600};
     // The longest body taken; a longer one is a failure.
     static constexpr std::int64_t kMaxBody = std::int64_t{64} << 20;
 
