@@ -1,7 +1,8 @@
 // What a blocking HTTP request costs while it waits on a server that answers after 10 s: the
 // CPU time of the whole process (user and system) against the wall time, with the program's
-// own pump (the window's events, then Delay(0)), and how late a 1000 ms timer fires
-// meanwhile. The argument is the client's longest wait on its sockets per pass.
+// own pump (the window's pending events), and how late a 1000 ms timer fires
+// meanwhile, and how often the waiting thread wakes up (its voluntary context switches).
+// The argument is the client's poll period: the longest wait before OnPoll runs.
 
 #include "online/THttpCli.h"
 
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -73,6 +75,16 @@ double ProcessCpuSeconds() {
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
+// Voluntary context switches of the calling thread: each is one sleep, so one wake-up.
+long WakeUps() {
+    std::ifstream status("/proc/thread-self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("voluntary_ctxt_switches:", 0) == 0) return std::stol(line.substr(24));
+    }
+    return 0;
+}
+
 void EnsureApp() {
     static int argc = 1;
     static char name[] = "bench_http_wait";
@@ -104,11 +116,13 @@ void BM_WaitOnSlowServer(benchmark::State& state) {
         });
 
         const double cpuBefore = ProcessCpuSeconds();
+        const long wakeUpsBefore = WakeUps();
         wall.start();
         timer.start(1000);
         client.Get();
         const double wallSeconds = wall.elapsed() / 1000.0;
         const double cpuSeconds = ProcessCpuSeconds() - cpuBefore;
+        const long wakeUps = WakeUps() - wakeUpsBefore;
         timer.stop();
 
         if (body != "late") state.SkipWithError("the slow answer did not arrive");
@@ -116,16 +130,15 @@ void BM_WaitOnSlowServer(benchmark::State& state) {
         state.counters["timer_late_max_ms"] = static_cast<double>(latestMs);
         state.counters["timer_ticks"] = ticks;
         state.counters["passes_per_s"] = passes / wallSeconds;
+        state.counters["wakeups_per_s"] = static_cast<double>(wakeUps) / wallSeconds;
     }
 }
 
 BENCHMARK(BM_WaitOnSlowServer)
-    ->ArgName("socket_wait_ms")
-    ->Arg(1)
-    ->Arg(5)
-    ->Arg(THttpCli::kSocketWait.count())
-    ->Arg(20)
+    ->ArgName("poll_period_ms")
     ->Arg(50)
+    ->Arg(250)
+    ->Arg(THttpCli::kPollPeriod.count())
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();

@@ -7,7 +7,9 @@ packages=(
     # build
     cmake g++ make pkg-config clang-format
     qt6-base-dev qt6-base-dev-tools libqt6svg6
-    libcurl4-openssl-dev libjpeg62-turbo-dev libmnl-dev libudev-dev libxcb1-dev
+    libjpeg62-turbo-dev libmnl-dev libudev-dev libxcb1-dev
+    # run: every HTTP request runs in a curl child
+    curl
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
     iproute2 iperf3 xvfb openbox trayer xdotool x11-utils imagemagick

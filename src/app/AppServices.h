@@ -63,8 +63,8 @@ struct AppServices {
     // every few seconds, because a tray host may come and go. It must not ask Qt's tray:
     // the first tray call settles for good which kind of tray Qt uses.
     std::function<bool()> trayAvailable;
-    // Makes each of the window's HTTP clients; null for the real one (libcurl, pumping the
-    // window's events while a request waits).
+    // Makes each of the window's HTTP clients; null for the real one (a curl child per
+    // request, the window's events running while it waits).
     std::function<std::unique_ptr<HttpClient>()> makeHttpClient = {};
     // The dialog that picks a language file; null for the real one.
     std::function<std::unique_ptr<LanguageFileDialog>(QWidget& window)> languageDialog = {};

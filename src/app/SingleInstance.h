@@ -1,19 +1,23 @@
 #pragma once
 
 // One copy of the program per user. The first copy holds a lock file and listens on a local
-// socket, both named after the fixed instance name in the user's runtime folder. A later
+// (AF_UNIX) socket, both named after the fixed instance name in the user's runtime folder; the
+// socket is served through the event loop, without Qt's network library, which the program
+// would otherwise carry in the tray for this alone. A later
 // start sends the class and caption of the window it looks for; the running copy shows its
 // window when both match. The lock of a copy that died is taken over (the lock file names
 // its owner's process, and a lock whose process is gone counts as stale).
 
-#include <QLocalServer>
+#include <QByteArray>
 #include <QLockFile>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
 
 #include <functional>
+#include <map>
 #include <memory>
 
 class SingleInstance final : public QObject {
@@ -59,18 +63,30 @@ class SingleInstance final : public QObject {
 
     void SetShowHandler(ShowHandler handler) { showHandler_ = std::move(handler); }
 
-    bool IsListening() const { return server_.isListening(); }
+    bool IsListening() const { return listenFd_ >= 0; }
     QString LockPath() const;
     QString SocketPath() const;
 
   private:
+    // A later start's connection: what it has sent so far.
+    struct Connection {
+        QSocketNotifier* notifier;
+        QByteArray request;
+    };
+
     bool Listen();
+    void StopListening();
     void OnNewConnection();
+    void OnRequest(int fd);
+    void Drop(int fd);
 
     QString dir_;
     std::unique_ptr<QLockFile> lock_;
-    // Children, so that they follow the object into another thread.
-    QLocalServer server_;
+    int listenFd_ = -1;
+    // Notifiers and the timer are children, so that they follow the object into another
+    // thread.
+    QSocketNotifier* listener_ = nullptr;
+    std::map<int, Connection> connections_;
     QTimer retry_;
     ShowHandler showHandler_;
 };

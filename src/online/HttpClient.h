@@ -2,11 +2,12 @@
 
 // What the program needs of an HTTP client: the banner fetch, the banner click-through and
 // the update check each own one. A request blocks its caller until the exchange is over and
-// meanwhile keeps the window alive: on every pass of its wait it runs the injected pump (the
-// window's event loop), so timers and clicks are handled inside it, and any handler run from
+// meanwhile keeps the window alive: its wait runs the window's event loop, and on every pass
+// the injected pump, so timers and clicks are handled inside it, and any handler run from
 // there may call this same client again (abort it, start a new request once it is ready).
 //
-// The concrete client on libcurl is THttpCli; tests use a scripted fake with the same events.
+// The concrete client is THttpCli, which runs each request in a curl child; tests use a
+// scripted fake with the same events.
 
 #include <cstddef>
 #include <cstdint>
@@ -55,7 +56,8 @@ struct HttpEvents {
     // On a failure of a SOCKS server; the program uses none, so this never fires, but the
     // handlers are wired as the program expects.
     std::function<void(int error, const std::string& message)> OnSocksError;
-    // On every pass of a blocking request's wait, after the pump; a handler may Abort.
+    // On every pass of a blocking request's wait, after the pump, and about once a second
+    // while the server is silent; a handler may Abort.
     std::function<void()> OnPoll;
 };
 

@@ -1,17 +1,25 @@
 #include "online/THttpCli.h"
 
-#include "util/funcQuendra.h"
+#include "online/HttpAddress.h"
 
 #include <QCoreApplication>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
+#include <QStringList>
+#include <QTimer>
 
-#include <curl/curl.h>
+#include <unistd.h>
+#include <csignal>
+#include <cstdlib>
+#if defined(__linux__)
+#include <linux/close_range.h>
+#include <sys/prctl.h>
+#endif
 
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <deque>
-#include <optional>
-#include <stdexcept>
 #include <string_view>
 #include <utility>
 
@@ -27,51 +35,36 @@ struct Answer {
     bool redirects = false;  // followed: its body is not read
 };
 
-// Something that arrived, in the order it arrived: an answer's head or a block of its body.
-struct Incoming {
-    bool isAnswer = false;
-    Answer answer;
-    std::string block;
-};
-
-// One request on the wire. libcurl's callbacks only fill `incoming`; the client fires the
-// events from there once libcurl has returned.
-struct Transfer {
-    CURL* easy = nullptr;
-    curl_slist* headers = nullptr;
-    bool added = false;  // to the client's multi handle
-    char error[CURL_ERROR_SIZE] = {};
-    Answer head;            // being collected
-    bool inHead = false;    // status line seen, end of the head not yet
-    bool answered = false;  // the final head is collected; later header lines are trailers
-    std::deque<Incoming> incoming;
-
-    Transfer() = default;
-    Transfer(const Transfer&) = delete;
-    Transfer& operator=(const Transfer&) = delete;
-    ~Transfer() {
-        if (easy) curl_easy_cleanup(easy);
-        curl_slist_free_all(headers);
-    }
+// One hop on the wire: the curl child and what it has written so far.
+struct Child {
+    std::unique_ptr<QProcess> process;
+    std::string pending;  // of the head, not yet taken apart
+    std::size_t headBytes = 0;
+    Answer head;                 // being collected; the final one once `answered`
+    bool inHead = false;         // status line seen, end of the head not yet
+    bool answered = false;       // the final head is taken; the rest is body
+    std::int64_t discarded = 0;  // body bytes of a redirection, not read
+    std::string report;          // the child's standard error: what --write-out says
+    bool finished = false;
+    bool clean = false;  // ended by itself with exit code 0
+    std::chrono::steady_clock::time_point lastHeard = std::chrono::steady_clock::now();
 };
 
 }  // namespace httpcli
 
 using httpcli::Answer;
-using httpcli::Incoming;
-using httpcli::Transfer;
+using httpcli::Child;
 
 namespace {
 
-CURLM* Multi(void* multi) {
-    return static_cast<CURLM*>(multi);
-}
-
-void InitCurlOnce() {
-    // Lives as long as the process: curl_global_cleanup is not safe while any client exists.
-    static const CURLcode result = curl_global_init(CURL_GLOBAL_DEFAULT);
-    if (result != CURLE_OK) throw std::runtime_error(curl_easy_strerror(result));
-}
+constexpr std::size_t kMaxHead = 64 * 1024;           // all head lines of one hop
+constexpr std::int64_t kMaxRedirectBody = 64 * 1024;  // read past before the child is ended
+constexpr std::size_t kMaxReport = 4096;
+constexpr int kReapMs = 2000;  // for a killed child to be gone
+// A child that wrote nothing for this long hangs (its own limit is kStallLimit).
+constexpr auto kChildSilence = THttpCli::kStallLimit + std::chrono::seconds(30);
+// The line --write-out adds to the child's standard error: the peer's numeric address.
+constexpr std::string_view kPeerMark = "peer=";
 
 bool IsRedirectStatus(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
@@ -100,14 +93,16 @@ std::int64_t ParseLength(std::string_view text) {
     return value;
 }
 
-// "HTTP/1.1 404 Not Found" gives 404 and "404 Not Found".
-void ParseStatusLine(std::string_view line, Answer& answer) {
+// "HTTP/1.1 404 Not Found" gives 404 and "404 Not Found"; false for anything else.
+bool ParseStatusLine(std::string_view line, Answer& answer) {
+    if (line.substr(0, 5) != "HTTP/") return false;
     const std::size_t space = line.find(' ');
-    if (space == std::string_view::npos) return;
+    if (space == std::string_view::npos) return false;
     const std::string_view rest = Trim(line.substr(space + 1));
     answer.statusText = std::string(rest);
-    std::from_chars(rest.data(), rest.data() + std::min<std::size_t>(rest.size(), 3),
-                    answer.status);
+    const auto [end, error] = std::from_chars(
+        rest.data(), rest.data() + std::min<std::size_t>(rest.size(), 3), answer.status);
+    return error == std::errc() && end == rest.data() + 3 && answer.status >= 100;
 }
 
 void CollectField(std::string_view line, Answer& answer) {
@@ -124,82 +119,6 @@ void CollectField(std::string_view line, Answer& answer) {
     }
 }
 
-std::size_t OnHeaderLine(char* data, std::size_t size, std::size_t count, void* user) {
-    auto& transfer = *static_cast<Transfer*>(user);
-    const std::size_t length = size * count;
-    std::string_view line(data, length);
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
-        line.remove_suffix(1);
-    if (transfer.answered) return length;
-    if (!transfer.inHead) {
-        if (line.substr(0, 5) != "HTTP/") return length;
-        transfer.head = Answer{};
-        ParseStatusLine(line, transfer.head);
-        transfer.inHead = true;
-        return length;
-    }
-    if (!line.empty()) {
-        CollectField(line, transfer.head);
-        return length;
-    }
-    transfer.inHead = false;
-    if (transfer.head.status < 200) return length;  // an interim answer; the real one follows
-    transfer.answered = true;
-    const bool redirects =
-        IsRedirectStatus(transfer.head.status) && !transfer.head.location.empty();
-    transfer.head.redirects = redirects;
-    transfer.incoming.push_back({true, std::move(transfer.head), {}});
-    // Returning less than given ends the transfer here: a redirection's body is not wanted.
-    return redirects ? 0 : length;
-}
-
-std::size_t OnBodyBlock(char* data, std::size_t size, std::size_t count, void* user) {
-    auto& transfer = *static_cast<Transfer*>(user);
-    const std::size_t length = size * count;
-    if (length > 0) transfer.incoming.push_back({false, {}, std::string(data, length)});
-    return length;
-}
-
-using UrlHandle = std::unique_ptr<CURLU, decltype(&curl_url_cleanup)>;
-
-std::string UrlPart(CURLU* url, CURLUPart part, unsigned int flags = 0) {
-    char* text = nullptr;
-    if (curl_url_get(url, part, &text, flags) != CURLUE_OK) return {};
-    std::string result(text);
-    curl_free(text);
-    return result;
-}
-
-bool IsHttpScheme(const std::string& scheme) {
-    return scheme == "http" || scheme == "https";
-}
-
-// Scheme, host and port of an http or https address ("http://host:80"); empty for any
-// other address.
-std::string OriginOf(const std::string& address) {
-    UrlHandle url(curl_url(), curl_url_cleanup);
-    if (!url || curl_url_set(url.get(), CURLUPART_URL, address.c_str(), 0) != CURLUE_OK) return {};
-    const std::string scheme = UrlPart(url.get(), CURLUPART_SCHEME);
-    if (!IsHttpScheme(scheme)) return {};
-    return scheme + "://" + UrlPart(url.get(), CURLUPART_HOST) + ":" +
-           UrlPart(url.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT);
-}
-
-// A Location value made absolute against the address that answered with it; nothing when the
-// result is malformed or neither http nor https.
-std::optional<std::string> ResolveHttp(const std::string& base, const std::string& location) {
-    UrlHandle url(curl_url(), curl_url_cleanup);
-    if (!url || curl_url_set(url.get(), CURLUPART_URL, base.c_str(), 0) != CURLUE_OK) return {};
-    // Spaces and bytes above 127 in a Location are encoded, as browsers do.
-    if (curl_url_set(url.get(), CURLUPART_URL, location.c_str(),
-                     CURLU_URLENCODE | CURLU_ALLOW_SPACE) != CURLUE_OK)
-        return {};
-    if (!IsHttpScheme(UrlPart(url.get(), CURLUPART_SCHEME))) return {};
-    std::string absolute = UrlPart(url.get(), CURLUPART_URL);
-    if (absolute.empty()) return {};
-    return absolute;
-}
-
 bool HasLineBreak(const std::string& text) {
     return text.find_first_of("\r\n", 0, 3) != std::string::npos;  // CR, LF or NUL
 }
@@ -209,31 +128,38 @@ std::string WithoutLineBreaks(std::string text) {
     return text;
 }
 
-// Collects the first failure of a series of libcurl calls.
-struct CurlSetup {
-    CURLcode result = CURLE_OK;
-    void operator()(CURLcode code) {
-        if (result == CURLE_OK) result = code;
-    }
-};
+QString CurlProgram() {
+    QString found = QStandardPaths::findExecutable(QStringLiteral("curl"));
+    if (found.isEmpty())
+        found = QStandardPaths::findExecutable(
+            QStringLiteral("curl"), {QStringLiteral("/usr/bin"), QStringLiteral("/bin")});
+    return found;
+}
+
+// Runs in the child between fork and exec.
+void PrepareChild(pid_t parent) {
+#if defined(__linux__)
+    // The child goes with the program, however the program ends.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(127);
+    // None of the program's files (its lock, its sockets) goes along.
+    ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+#else
+    (void)parent;
+#endif
+}
 
 }  // namespace
 
 void THttpCli::PumpWindow() {
     QCoreApplication::processEvents();
-    Delay(0);
 }
 
-THttpCli::THttpCli(Pump pump, std::chrono::milliseconds socketWait)
-    : pump_(std::move(pump)), socketWaitMs_(static_cast<int>(socketWait.count())) {
-    InitCurlOnce();
-    multi_ = curl_multi_init();
-    if (!multi_) throw std::runtime_error("The HTTP client could not be set up");
-}
+THttpCli::THttpCli(Pump pump, std::chrono::milliseconds pollPeriod)
+    : pump_(std::move(pump)), pollPeriod_(pollPeriod) {}
 
 THttpCli::~THttpCli() {
-    DropTransfer();
-    curl_multi_cleanup(Multi(multi_));
+    DropChild();
 }
 
 void THttpCli::Abort() {
@@ -242,7 +168,7 @@ void THttpCli::Abort() {
 
 void THttpCli::Run(HttpMethod method) {
     if (busy_) throw HttpError(0, "HTTP component is busy");
-    const std::string origin = OriginOf(URL);
+    const std::string origin = httpaddress::OriginOf(URL);
     if (origin.empty()) throw HttpError(0, "Not an http or https address: " + URL);
 
     const std::uint64_t generation = ++generation_;
@@ -268,6 +194,11 @@ void THttpCli::Run(HttpMethod method) {
         }
     } endOnExit{*this, generation};
 
+    // The slow tick that bounds a wait on a silent server; without an event loop the wait
+    // on the child's pipe is bounded instead.
+    QTimer tick;
+    if (QCoreApplication::instance()) tick.start(pollPeriod_);
+
     Send(generation);
     while (Live(generation)) {
         Step(generation);
@@ -280,89 +211,170 @@ void THttpCli::Run(HttpMethod method) {
     }
 }
 
+std::vector<std::string> THttpCli::Arguments(const std::vector<std::string>& added) const {
+    // -q first: no ~/.curlrc. No globbing of [] and {} in addresses, no progress meter, the
+    // head before the body on standard output, unbuffered, no redirection followed.
+    std::vector<std::string> args = {"-q",
+                                     "--silent",
+                                     "--globoff",
+                                     "--no-buffer",
+                                     "--include",
+                                     "--http1.0",
+                                     "--path-as-is",
+                                     "--noproxy",
+                                     "*",
+                                     "--proto",
+                                     "=http,https",
+                                     "--connect-timeout",
+                                     std::to_string(kConnectTimeout.count()),
+                                     "--speed-limit",
+                                     "1",
+                                     "--speed-time",
+                                     std::to_string(kStallLimit.count()),
+                                     "--max-time",
+                                     std::to_string(kRequestLimit.count()),
+                                     "--write-out",
+                                     "%{stderr}" + std::string(kPeerMark) + "%{remote_ip}\n",
+                                     "--user-agent",
+                                     WithoutLineBreaks(Agent)};  // empty: no User-Agent line
+    if (method_ == HttpMethod::httpHEAD) args.emplace_back("--head");
+    // "0.0.0.0" stands for any local address, of either family.
+    if (!LocalAddr.empty() && LocalAddr != "0.0.0.0" && LocalAddr != "::") {
+        args.emplace_back("--interface");
+        args.push_back("host!" + WithoutLineBreaks(LocalAddr));
+    }
+    std::vector<std::string> lines;
+    lines.push_back(Accept.empty() ? "Accept:" : "Accept: " + WithoutLineBreaks(Accept));
+    if (NoCache) lines.emplace_back("Pragma: no-cache");
+    // A cookie of the first address is not handed to another site a redirection leads to.
+    if (!Cookie.empty() && httpaddress::OriginOf(location_) == cookieOrigin_)
+        lines.push_back("Cookie: " + WithoutLineBreaks(Cookie));
+    for (const std::string& line : added) {
+        // A line break would forge headers; a leading "@" would name a file to read.
+        if (!HasLineBreak(line) && !line.empty() && line.front() != '@') lines.push_back(line);
+    }
+    for (std::string& line : lines) {
+        args.emplace_back("--header");
+        args.push_back(std::move(line));
+    }
+    args.emplace_back("--url");
+    args.push_back(location_);
+    return args;
+}
+
 void THttpCli::Send(std::uint64_t generation) {
     std::vector<std::string> added;
     if (events.OnBeforeHeaderSend) events.OnBeforeHeaderSend(method_, added);
     if (!Live(generation)) return;
     peerAddress_.clear();
 
-    auto transfer = std::make_unique<Transfer>();
-    transfer->easy = curl_easy_init();
-    if (!transfer->easy) Fail(0, "The HTTP request could not be set up");
+    const QString program = CurlProgram();
+    if (program.isEmpty()) return Failure(generation, "The curl tool is not installed");
+    QStringList args;
+    for (const std::string& arg : Arguments(added))
+        args.push_back(QString::fromStdString(arg));
 
-    std::vector<std::string> lines;
-    lines.push_back(Accept.empty() ? "Accept:" : "Accept: " + WithoutLineBreaks(Accept));
-    if (NoCache) lines.emplace_back("Pragma: no-cache");
-    // A cookie of the first address is not handed to another site a redirection leads to.
-    if (!Cookie.empty() && OriginOf(location_) == cookieOrigin_)
-        lines.push_back("Cookie: " + WithoutLineBreaks(Cookie));
-    for (const std::string& line : added) {
-        if (!HasLineBreak(line)) lines.push_back(line);  // a line break would forge headers
-    }
-    for (const std::string& line : lines) {
-        curl_slist* longer = curl_slist_append(transfer->headers, line.c_str());
-        if (!longer) Fail(0, "The HTTP request could not be set up");
-        transfer->headers = longer;
-    }
-
-    CURL* easy = transfer->easy;
-    CurlSetup setup;
-    setup(curl_easy_setopt(easy, CURLOPT_URL, location_.c_str()));
-    setup(curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L));  // the address is sent as it stands
-    setup(curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https"));
-    setup(curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, long{CURL_HTTP_VERSION_1_0}));
-    setup(curl_easy_setopt(easy, CURLOPT_NOBODY, method_ == HttpMethod::httpHEAD ? 1L : 0L));
-    setup(curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L));
-    // No proxy at all: an empty proxy also keeps libcurl from reading http_proxy and the like.
-    setup(curl_easy_setopt(easy, CURLOPT_PROXY, ""));
-    setup(curl_easy_setopt(easy, CURLOPT_NOPROXY, "*"));
-    if (!Agent.empty()) setup(curl_easy_setopt(easy, CURLOPT_USERAGENT, Agent.c_str()));
-    // "0.0.0.0" stands for any local address, of either family.
-    const std::string local = "host!" + LocalAddr;
-    if (!LocalAddr.empty() && LocalAddr != "0.0.0.0" && LocalAddr != "::")
-        setup(curl_easy_setopt(easy, CURLOPT_INTERFACE, local.c_str()));
-    setup(curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer->headers));
-    setup(curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
-                           static_cast<long>(std::chrono::milliseconds(kConnectTimeout).count())));
-    setup(curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L));
-    setup(curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L));  // no socket outlives its request
-    setup(curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer->error));
-    setup(curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &OnHeaderLine));
-    setup(curl_easy_setopt(easy, CURLOPT_HEADERDATA, transfer.get()));
-    setup(curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &OnBodyBlock));
-    setup(curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get()));
-    if (setup.result != CURLE_OK) Fail(0, curl_easy_strerror(setup.result));
-
-    if (curl_multi_add_handle(Multi(multi_), easy) != CURLM_OK)
-        Fail(0, "The HTTP request could not be started");
-    transfer->added = true;
-    transfer_ = std::move(transfer);
+    auto child = std::make_unique<Child>();
+    Child* const c = child.get();
+    c->process = std::make_unique<QProcess>();
+    QProcess& process = *c->process;
+    process.setProgram(program);
+    process.setArguments(args);
+    // Nothing of the program's environment: no proxy, no certificate store, no preloaded
+    // library. A locale only, for host names beyond ASCII.
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    process.setProcessEnvironment(environment);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setChildProcessModifier([parent = ::getpid()] { PrepareChild(parent); });
+    QObject::connect(&process, &QProcess::readyReadStandardOutput, &process, [c] {
+        // Bounded even while another wait holds this one suspended.
+        if (c->process->bytesAvailable() > kMaxBody + static_cast<qint64>(kMaxHead))
+            c->process->kill();
+    });
+    QObject::connect(&process, &QProcess::readyReadStandardError, &process, [c] {
+        const QByteArray text = c->process->readAllStandardError();
+        c->report.append(
+            text.constData(),
+            std::min<std::size_t>(static_cast<std::size_t>(text.size()),
+                                  kMaxReport - std::min(kMaxReport, c->report.size())));
+    });
+    QObject::connect(&process, &QProcess::finished, &process,
+                     [c](int exitCode, QProcess::ExitStatus status) {
+                         c->finished = true;
+                         c->clean = status == QProcess::NormalExit && exitCode == 0;
+                     });
+    QObject::connect(&process, &QProcess::errorOccurred, &process, [c](QProcess::ProcessError e) {
+        if (e == QProcess::FailedToStart) c->finished = true;
+    });
+    child_ = std::move(child);
+    process.start(QIODevice::ReadOnly);
 }
 
 void THttpCli::Step(std::uint64_t generation) {
-    int running = 0;
-    curl_multi_perform(Multi(multi_), &running);
-    Deliver(generation);
-    if (!Live(generation) || !transfer_) return;
-    int left = 0;
-    while (CURLMsg* message = curl_multi_info_read(Multi(multi_), &left)) {
-        if (message->msg == CURLMSG_DONE && message->easy_handle == transfer_->easy) {
-            Completed(generation, message->data.result);
-            return;
-        }
+    if (!child_) return;
+    Take(generation);
+    if (!Live(generation) || !child_) return;
+    Child& c = *child_;
+    if (c.finished && c.process->bytesAvailable() == 0) {
+        Completed(generation);
+    } else if (std::chrono::steady_clock::now() - c.lastHeard > kChildSilence) {
+        Failure(generation, "The HTTP request hangs");
     }
 }
 
-void THttpCli::Deliver(std::uint64_t generation) {
-    // Each event may end the exchange (and free the transfer), so every item is taken out
-    // before its event fires.
-    while (Live(generation) && transfer_ && !transfer_->incoming.empty()) {
-        const Incoming item = std::move(transfer_->incoming.front());
-        transfer_->incoming.pop_front();
-        if (item.isAnswer) {
-            Answered(generation, item.answer);
+void THttpCli::Take(std::uint64_t generation) {
+    Child& c = *child_;
+    const QByteArray data = c.process->readAllStandardOutput();
+    if (data.isEmpty()) return;
+    c.lastHeard = std::chrono::steady_clock::now();
+    if (c.answered) {
+        if (c.head.redirects) {
+            c.discarded += data.size();
+            if (c.discarded > kMaxRedirectBody) c.process->kill();
+            return;
+        }
+        return Body(generation, data.toStdString());
+    }
+    c.pending.append(data.constData(), static_cast<std::size_t>(data.size()));
+    // Every line of the head is taken apart here; each event may end the exchange.
+    while (Live(generation) && child_.get() == &c && !c.answered) {
+        const std::size_t end = c.pending.find('\n');
+        if (end == std::string::npos) {
+            if (c.headBytes + c.pending.size() > kMaxHead)
+                return Failure(generation, "The HTTP answer's head is too long");
+            return;
+        }
+        c.headBytes += end + 1;
+        if (c.headBytes > kMaxHead)
+            return Failure(generation, "The HTTP answer's head is too long");
+        std::string_view line(c.pending.data(), end);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (!c.inHead) {
+            c.head = Answer{};
+            if (!ParseStatusLine(line, c.head))
+                return Failure(generation, "The answer is not HTTP");
+            c.inHead = true;
+        } else if (!line.empty()) {
+            CollectField(line, c.head);
         } else {
-            Body(generation, item.block);
+            c.inHead = false;
+            if (c.head.status >= 200) {  // else an interim answer; the real one follows
+                c.answered = true;
+                c.head.redirects = IsRedirectStatus(c.head.status) && !c.head.location.empty();
+            }
+        }
+        c.pending.erase(0, end + 1);
+        if (c.answered) {
+            std::string rest = std::exchange(c.pending, std::string());
+            const Answer head = c.head;
+            Answered(generation, head);
+            if (!Live(generation) || child_.get() != &c) return;
+            if (head.redirects) {
+                c.discarded += static_cast<std::int64_t>(rest.size());
+            } else if (!rest.empty()) {
+                Body(generation, std::move(rest));
+            }
         }
     }
 }
@@ -372,74 +384,95 @@ void THttpCli::Answered(std::uint64_t generation, const Answer& answer) {
     statusText_ = answer.statusText;
     contentLength_ = answer.contentLength;
     rcvdCount_ = 0;
-    const char* peer = nullptr;
-    if (curl_easy_getinfo(transfer_->easy, CURLINFO_PRIMARY_IP, &peer) == CURLE_OK && peer)
-        peerAddress_ = peer;
     for (const std::string& cookie : answer.cookies) {
         bool accept = true;  // the program keeps its cookies itself
         if (events.OnCookie) events.OnCookie(cookie, accept);
         if (!Live(generation)) return;
     }
-    if (answer.redirects) Redirect(generation, answer);
 }
 
-void THttpCli::Redirect(std::uint64_t generation, const Answer& answer) {
-    DropTransfer();
-    if (++redirects_ > kMaxRedirects) Fail(status_, "Too many redirections");
-    const std::optional<std::string> next = ResolveHttp(location_, answer.location);
-    if (!next)
-        Fail(status_, "Redirection to an address that is not http or https: " + answer.location);
-    location_ = *next;
-    if (events.OnLocationChange) events.OnLocationChange();
-    if (!Live(generation)) return;
-    Send(generation);
-}
-
-void THttpCli::Body(std::uint64_t generation, const std::string& block) {
+void THttpCli::Body(std::uint64_t generation, std::string block) {
     if (!docBegun_) {
         docBegun_ = true;
         if (events.OnDocBegin) events.OnDocBegin();
         if (!Live(generation)) return;
     }
     rcvdCount_ += static_cast<std::int64_t>(block.size());
+    if (rcvdCount_ > kMaxBody) return Failure(generation, "The HTTP answer is too long");
     if (events.OnDocData) events.OnDocData(block.data(), block.size());
 }
 
-void THttpCli::Completed(std::uint64_t generation, int result) {
-    if (result == CURLE_OK) {
-        if (docBegun_) {
-            if (events.OnDocEnd) events.OnDocEnd();
-            if (!Live(generation)) return;
-        }
-        const int status = status_;
-        const std::string text = statusText_;
-        End();
-        if (status >= 400) throw HttpError(status, text);
-        return;
+void THttpCli::Completed(std::uint64_t generation) {
+    Child& c = *child_;
+    const std::size_t mark = c.report.rfind(kPeerMark);
+    if (mark != std::string::npos) {
+        const std::size_t from = mark + kPeerMark.size();
+        peerAddress_ = std::string(Trim(std::string_view(c.report).substr(from)));
     }
-    // Refused, unreachable, name not found, timed out, cut short, a certificate refused.
-    const std::string text =
-        transfer_->error[0] ? transfer_->error : curl_easy_strerror(static_cast<CURLcode>(result));
+    // A redirection whose head came whole is followed, whatever became of its body.
+    if (c.answered && c.head.redirects) return Redirect(generation);
+    if (!c.clean || !c.answered) {
+        // Refused, unreachable, name not found, timed out, cut short, a certificate refused,
+        // or a child that died or wrote no whole head.
+        return Failure(generation, "The HTTP exchange failed");
+    }
+    DropChild();
+    if (docBegun_) {
+        if (events.OnDocEnd) events.OnDocEnd();
+        if (!Live(generation)) return;
+    }
+    const int status = status_;
+    const std::string text = statusText_;
+    End();
+    if (status >= 400) throw HttpError(status, text);
+}
+
+void THttpCli::Redirect(std::uint64_t generation) {
+    const std::string location = child_->head.location;
+    DropChild();
+    if (++redirects_ > kMaxRedirects) Fail(status_, "Too many redirections");
+    const std::optional<std::string> next = httpaddress::ResolveHttp(location_, location);
+    if (!next) Fail(status_, "Redirection to an address that is not http or https: " + location);
+    location_ = *next;
+    if (events.OnLocationChange) events.OnLocationChange();
+    if (!Live(generation)) return;
+    Send(generation);
+}
+
+void THttpCli::Wait() {
+    if (!child_) return;
+    QProcess& process = *child_->process;
+    if (child_->finished || process.bytesAvailable() > 0) return;
+    if (QCoreApplication::instance()) {
+        // Until something happens: the child writes or ends, a timer, a click, the tick.
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    } else {
+        process.waitForReadyRead(static_cast<int>(pollPeriod_.count()));
+    }
+}
+
+void THttpCli::Failure(std::uint64_t generation, const std::string& text) {
+    DropChild();
     if (events.OnSocketError) events.OnSocketError();
     if (!Live(generation)) return;
     Fail(0, text);
 }
 
-void THttpCli::Wait() {
-    // Returns at once when a socket is ready, and never later than libcurl's own timeout.
-    curl_multi_poll(Multi(multi_), nullptr, 0, socketWaitMs_, nullptr);
-}
-
 void THttpCli::End() {
-    DropTransfer();
+    DropChild();
     busy_ = false;
     ++generation_;
 }
 
-void THttpCli::DropTransfer() {
-    if (!transfer_) return;
-    if (transfer_->added) curl_multi_remove_handle(Multi(multi_), transfer_->easy);
-    transfer_.reset();
+void THttpCli::DropChild() {
+    if (!child_) return;
+    const std::unique_ptr<Child> child = std::move(child_);
+    QProcess& process = *child->process;
+    QObject::disconnect(&process, nullptr, nullptr, nullptr);
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished(kReapMs);
+    }
 }
 
 void THttpCli::Fail(int status, const std::string& text) {

@@ -105,6 +105,15 @@ UpdateOperation::Download UpdateOperation::Fetch(const std::function<void(Progre
     const std::int64_t offered = std::exchange(offeredSize_, -1);
     if (!underWay_ || cancelled_ || offered <= 0) return {};
     const std::string file = DownloadPath();
+    // A download that will not be installed (cut short, refused, of the wrong kind) goes as
+    // soon as that is known, rather than lie beside the program until the next check.
+    struct DropUnlessInstallable {
+        const bool& installable;
+        const std::string& file;
+        ~DropUnlessInstallable() {
+            if (!installable) std::remove(file.c_str());
+        }
+    } drop{installable_, file};
     // The length the GET announces; without one, the length the HEAD announced.
     const auto expected = [this, offered] {
         const std::int64_t announced = getpic_.ContentLength();
@@ -172,13 +181,17 @@ UpdateOperation::Installation UpdateOperation::Install() {
     if (!underWay_ || !installable_ || cancelled_) return {};
     installable_ = false;
     try {
-        if (!CopyPermissions(site_.executablePath, DownloadPath())) return {};
+        if (!CopyPermissions(site_.executablePath, DownloadPath())) {
+            std::remove(DownloadPath().c_str());
+            return {};
+        }
         installer_.Install(SwapPlan{.executable = site_.executablePath,
                                     .download = DownloadPath(),
                                     .backup = BackupPath(),
                                     .script = ScriptPath(),
                                     .waitForPid = ::getpid()});
     } catch (const std::exception&) {
+        std::remove(DownloadPath().c_str());
         return {};
     }
     installed_ = true;

@@ -94,9 +94,10 @@ class UpdateOperation {
     Offer Look();
     // The GET, each block appended to the download file; gives up when no data has come
     // for more than 60 seconds, and when more arrives than was announced. A block that
-    // cannot be stored ends it too, and the part stored so far is deleted.
+    // cannot be stored ends it too. A download that is not installable is deleted.
     Download Fetch(const std::function<void(Progress)>& onProgress);
-    // Gives the download the executable's permissions and sets the swap going.
+    // Gives the download the executable's permissions and sets the swap going; deletes the
+    // download when that fails.
     Installation Install();
     // Ends the operation whatever step it reached; Begin may start the next one. After a
     // successful Install no operation starts again in this run.

@@ -44,6 +44,8 @@ TEST_F(SingleInstanceTest, FirstClaimListensAndASecondFindsItRunning) {
     EXPECT_TRUE(first.IsListening());
     EXPECT_TRUE(QFile::exists(Path("Torvane v1.01.lock")));
     EXPECT_TRUE(QFile::exists(Path("Torvane v1.01.socket")));
+    // Nobody else may ask the running copy anything.
+    EXPECT_EQ(QFile::permissions(Path("Torvane v1.01.socket")).toInt() & 0x00ff, 0);
 
     SingleInstance second(dir.path());
     EXPECT_EQ(second.ClaimInstance(), SingleInstance::Claim::Running);

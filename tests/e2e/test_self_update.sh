@@ -63,6 +63,7 @@ new_copy() {
     return 1
 }
 progress_value() { probe ProgressBar2 | cut -d/ -f1; }
+settled_after_failure() { probe_is stbar "" && probe_is ProgressBar2.visible 0; }
 progress_moving() { probe_is ProgressBar2.visible 1 && [ "$(progress_value)" -gt 0 ]; }
 requests() { grep -c " $1 /cgi-bin/download.pl?get=tvr_update&cv=1.0.2.200$" "$WORK/server.log"; }
 
@@ -110,16 +111,17 @@ start_server --cut 3000000
 fresh_start
 wait_for 30 has_tray_icon || fail "no tray icon after start"
 wait_for 20 sh -c "[ \$(grep -c ' GET ' '$WORK/server.log') -ge 1 ]" || fail "no download asked for"
-wait_for 10 probe_is stbar "" || fail "status line after the failure: '$(probe stbar)'"
-probe_is ProgressBar2.visible 0 || fail "the progress bar stays after the failure"
+# Read once the failure is long over: a picture the probe took before the update began shows
+# an empty status line too.
 sleep 3
+wait_for 10 settled_after_failure ||
+    fail "after the failure: status line '$(probe stbar)', progress bar visible $(probe ProgressBar2.visible)"
 alive "$PID" || fail "the program ended after a failed download"
 cmp -s "$PROG/torvane" "$EXE" || fail "the executable changed"
 [ ! -e "$PROG/tvr_update.sh" ] || fail "a swap script was written"
 [ ! -e "$PROG/tvr.bak" ] || fail "a backup was made"
 ! new_copy >/dev/null || fail "a new copy runs"
-[ "$(stat -c %s "$PROG/tvr_update.exe")" -eq 3000000 ] ||
-    fail "the partial download holds $(stat -c %s "$PROG/tvr_update.exe") bytes"
+[ ! -e "$PROG/tvr_update.exe" ] || fail "the partial download was left behind"
 shot 23-update-cut-short
 kill "$PID"
 wait "$PID" 2>/dev/null
