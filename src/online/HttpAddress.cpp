@@ -159,7 +159,8 @@ std::optional<std::string> ResolveHttp(const std::string& base, const std::strin
         }
     }
     if (!IsHttp(to)) return {};
-    if (to.path.empty()) to.path = "/";
+    // push_back, not = "/": GCC 12 at -O3 reports a false overlap (-Wrestrict) for the latter.
+    if (to.path.empty()) to.path.push_back('/');
     return Encoded(to.scheme + "://" + to.authority + to.path +
                    (to.hasQuery ? "?" + to.query : ""));
 }
