@@ -27,6 +27,10 @@ W=$(main_window)
 hints=$(xprop -id "$W" WM_NORMAL_HINTS)
 grep -q 'minimum size: 469 by 308' <<<"$hints" && grep -q 'maximum size: 469 by 308' <<<"$hints" ||
     fail "size hints: $hints"
+# The window manager sets the allowed actions once it manages the window, which a loaded
+# machine may not have done yet when the window is first seen mapped.
+allowed_actions() { xprop -id "$W" _NET_WM_ALLOWED_ACTIONS | grep -q ' = '; }
+wait_for 5 allowed_actions
 actions=$(xprop -id "$W" _NET_WM_ALLOWED_ACTIONS)
 grep -qE 'MAXIMIZE|_RESIZE' <<<"$actions" && fail "the window manager offers: $actions"
 grep -q MINIMIZE <<<"$actions" && grep -q CLOSE <<<"$actions" || fail "no minimise or close: $actions"
