@@ -1,6 +1,7 @@
 #include "online/THttpCli.h"
 
 #include "online/HttpAddress.h"
+#include "platform/ChildProcess.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -9,13 +10,7 @@
 #include <QStringList>
 #include <QTimer>
 
-#include <unistd.h>
-#include <csignal>
 #include <cstdlib>
-#if defined(__linux__)
-#include <linux/close_range.h>
-#include <sys/prctl.h>
-#endif
 
 #include <algorithm>
 #include <cctype>
@@ -134,19 +129,6 @@ QString CurlProgram() {
         found = QStandardPaths::findExecutable(
             QStringLiteral("curl"), {QStringLiteral("/usr/bin"), QStringLiteral("/bin")});
     return found;
-}
-
-// Runs in the child between fork and exec.
-void PrepareChild(pid_t parent) {
-#if defined(__linux__)
-    // The child goes with the program, however the program ends.
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() != parent) ::_exit(127);
-    // None of the program's files (its lock, its sockets) goes along.
-    ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
-#else
-    (void)parent;
-#endif
 }
 
 }  // namespace
@@ -286,7 +268,8 @@ void THttpCli::Send(std::uint64_t generation) {
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     process.setProcessEnvironment(environment);
     process.setStandardInputFile(QProcess::nullDevice());
-    process.setChildProcessModifier([parent = ::getpid()] { PrepareChild(parent); });
+    process.setChildProcessModifier(
+        [parent = platform::CurrentProcessId()] { platform::TieChildToProgram(parent); });
     QObject::connect(&process, &QProcess::readyReadStandardOutput, &process, [c] {
         // Bounded even while another wait holds this one suspended.
         if (c->process->bytesAvailable() > kMaxBody + static_cast<qint64>(kMaxHead))
