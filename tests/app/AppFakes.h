@@ -34,10 +34,6 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 
 namespace apptest {
 
-// The one application object of the test program, made on first use and deleted once all
-// tests are done (before the exit handlers of Qt's own globals run).
-QApplication& EnsureApp();
-
 // A control or component of the window, by the object name language files address it by.
 template <class T>
 T* Child(const QObject& window, const char* name) {
@@ -83,7 +79,6 @@ class ScriptedDialog final : public LanguageFileDialog {
 
 // Everything a window needs, in a private program folder that is removed afterwards.
 struct Rig {
-    QApplication& app = EnsureApp();
     QTemporaryDir folder;
     FakeInterfaceTable table;
     FakeSettings settings;

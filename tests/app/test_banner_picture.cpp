@@ -67,7 +67,6 @@ struct Decoded {
 };
 
 TEST(BannerPicture, Image1ShowsThePictureUnscaledFromItsTopLeftCorner) {
-    apptest::EnsureApp();
     const QRgb red = qRgb(255, 0, 0), green = qRgb(0, 160, 0), blue = qRgb(0, 0, 255);
     const QImage grey = Halves(200, 60, QImage::Format_Grayscale8);
     const std::vector<Decoded> cases = {
@@ -121,7 +120,6 @@ TEST(BannerPicture, Image1ShowsThePictureUnscaledFromItsTopLeftCorner) {
 }
 
 TEST(BannerPicture, BadPicturesAreDecodingErrorsAndLeaveTheLastBanner) {
-    apptest::EnsureApp();
     const std::string jpeg = Jpeg(Halves(468, 60));
     std::string corrupt = jpeg;
     for (std::size_t i = jpeg.size() / 2; i < jpeg.size() / 2 + 40; ++i)
@@ -154,7 +152,6 @@ TEST(BannerPicture, BadPicturesAreDecodingErrorsAndLeaveTheLastBanner) {
 }
 
 TEST(BannerPicture, AnAnimationLoopsWhileShownAndRestsWhileHidden) {
-    apptest::EnsureApp();
     // Two frames, no loop count: played once by itself, round and round here.
     const std::string animation =
         Gif({.palette = kPalette,

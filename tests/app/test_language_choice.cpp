@@ -38,10 +38,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QApplication& App() {
-    return apptest::EnsureApp();
-}
-
 using testfiles::ReadBytes;
 using testfiles::WriteBytes;
 
@@ -49,7 +45,7 @@ using testfiles::WriteBytes;
 struct MiniWindow {
     MiniWindow() {
         window.setObjectName("frmMain");
-        window.setWindowTitle("Torvane v1.0.2.200");
+        window.setWindowTitle("Torvane v" TORVANE_TEST_VERSION);
         auto* panel = Make<QLabel>("Panel1", &window);
         label1 = Make<QLabel>("Label1", panel);  // inside a panel, owned by the window
         label1->setText("Connected  speed");
@@ -93,7 +89,6 @@ struct MiniWindow {
         return object;
     }
 
-    bool appReady = (App(), true);  // before any widget
     QWidget window;
     QMenu menu;
     QLabel* label1;
@@ -161,7 +156,8 @@ TEST_F(LanguageChoiceTest, SavedFileHoldsThePresentControlsInWindowOrder) {
         codepage::FromFileText(ReadBytes(dir_ / "out.lng"), choice->MultiLanguage().CodePage());
     const QString body = saved.mid(saved.indexOf("\r\n\r\n") + 4);
     EXPECT_EQ(body.toStdString(),
-              "frmMain.Caption:=Torvane v1.0.2.200\r\n"
+              "frmMain.Caption:=Torvane v" TORVANE_TEST_VERSION
+              "\r\n"
               "frmMain.Hint:=\r\n"
               "frmMain.Label1.Caption:=Connected  speed\r\n"
               "frmMain.Label1.Hint:=Connected speed\r\n"
@@ -275,7 +271,7 @@ TEST_F(LanguageChoiceTest, FirstStartWithoutStatusOrLanguageFileShowsBuiltInText
     EXPECT_EQ(choice->MultiLanguage().LanguageFile(), "english.lng");
     EXPECT_EQ(w.language->text(), "English");
     EXPECT_EQ(w.select->text(), "Change language");
-    EXPECT_EQ(w.window.windowTitle(), "Torvane v1.0.2.200");
+    EXPECT_EQ(w.window.windowTitle(), "Torvane v" TORVANE_TEST_VERSION);
 }
 
 TEST_F(LanguageChoiceTest, StartAppliesTheRememberedFileAndShowsItsLanguage) {
@@ -366,7 +362,6 @@ TEST_F(LanguageChoiceTest, OtherLanguagesOpensTheTranslationsPage) {
 }
 
 TEST_F(LanguageChoiceTest, RealDialogPicksAnExistingLanguageFile) {
-    App();
     const fs::path german = Lng("german.lng", kGerman);
     Lng("notes.txt", "x");
     QWidget parent;
@@ -412,7 +407,6 @@ TEST_F(LanguageChoiceTest, RealDialogPicksAnExistingLanguageFile) {
 }
 
 TEST(LanguagePictures, ButtonPicturesAre20By20WithTransparentCorners) {
-    App();
     for (const QIcon& icon : {SelectLanguagePicture(), SaveOptionsPicture()}) {
         ASSERT_FALSE(icon.isNull());
         const QImage image = icon.pixmap(20, 20).toImage();

@@ -33,10 +33,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QApplication& App() {
-    return apptest::EnsureApp();
-}
-
 const fs::path kResources = fs::path(QT_TESTCASE_SOURCEDIR) / ".." / "resources";
 
 using testfiles::ReadBytes;
@@ -157,7 +153,6 @@ std::string WithoutRunTimeLines(const std::string& saved) {
 class LanguageFiles : public ::testing::Test {
   protected:
     void SetUp() override {
-        App();
         std::string templ = (fs::temp_directory_path() / "torvane-langfiles-XXXXXX").string();
         ASSERT_NE(::mkdtemp(templ.data()), nullptr);
         dir_ = templ;

@@ -33,7 +33,6 @@ TEST(NewSwitch, OnlyTheWholeFirstParameterCountsInAnyLetterCase) {
 
 class SingleInstanceTest : public ::testing::Test {
   protected:
-    QApplication& app = apptest::EnsureApp();
     QTemporaryDir dir;
     QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
 };
@@ -76,7 +75,7 @@ TEST_F(SingleInstanceTest, AMechanismThatCannotWorkIsReported) {
     SingleInstance blocked(dir.path());
     EXPECT_NE(blocked.ClaimInstance(), SingleInstance::Claim::First);
     EXPECT_FALSE(blocked.LockHasOwner());
-    EXPECT_EQ(blocked.AskRunningCopyToShow("TfrmMain", "Torvane v1.0.2.200", 300),
+    EXPECT_EQ(blocked.AskRunningCopyToShow("TfrmMain", "Torvane v" TORVANE_TEST_VERSION, 300),
               SingleInstance::Answer::NoAnswer);
 }
 
@@ -87,7 +86,8 @@ TEST_F(SingleInstanceTest, TheRunningCopyIsAskedForItsWindowByClassAndCaption) {
     QStringList asked;
     first->SetShowHandler([&asked](const QString& className, const QString& caption) {
         asked << className + "|" + caption;
-        return className == "TfrmMain" && caption == QString::fromUtf8("Torvane v1.0.2.200");
+        return className == "TfrmMain" &&
+               caption == QString::fromUtf8("Torvane v" TORVANE_TEST_VERSION);
     });
     first->moveToThread(&runningCopy);
     QObject::connect(&runningCopy, &QThread::finished, first, &QObject::deleteLater);
@@ -99,13 +99,14 @@ TEST_F(SingleInstanceTest, TheRunningCopyIsAskedForItsWindowByClassAndCaption) {
 
     SingleInstance later(dir.path());
     EXPECT_EQ(later.ClaimInstance(), SingleInstance::Claim::Running);
-    EXPECT_EQ(later.AskRunningCopyToShow("TfrmMain", "Torvane v1.0.2.200", 3000),
+    EXPECT_EQ(later.AskRunningCopyToShow("TfrmMain", "Torvane v" TORVANE_TEST_VERSION, 3000),
               SingleInstance::Answer::Shown);
     EXPECT_EQ(later.AskRunningCopyToShow("TfrmMain", "Torvane Pro", 3000),
               SingleInstance::Answer::NotFound);
     runningCopy.quit();
     runningCopy.wait();
-    EXPECT_EQ(asked, QStringList({"TfrmMain|Torvane v1.0.2.200", "TfrmMain|Torvane Pro"}));
+    EXPECT_EQ(asked,
+              QStringList({"TfrmMain|Torvane v" TORVANE_TEST_VERSION, "TfrmMain|Torvane Pro"}));
 }
 
 TEST_F(SingleInstanceTest, ACopyStartedBesideAnotherTakesOverWhenItEnds) {

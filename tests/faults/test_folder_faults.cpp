@@ -179,7 +179,7 @@ TEST_P(FolderFault, AnUpdateThatCannotBeStoredEndsQuietlyAndGivesBackItsRoom) {
     server.ServeBuild({.body = std::string(200000, 'x')});
     updatecheck::UpdateOperation update{
         getpic, clock,
-        updatecheck::UpdateSite{server.Url(""), "1.0.2.200", folder->Path(),
+        updatecheck::UpdateSite{server.Url(""), TORVANE_TEST_VERSION, folder->Path(),
                                 folder->PathOf("torvane")},
         swap, [](std::uint32_t) {}};
     // Room for part of the build, which the download fills before it fails.

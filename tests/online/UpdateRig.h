@@ -42,7 +42,8 @@ struct UpdateRig {
     }
 
     void Make(HttpClient& client, const std::string& service) {
-        op.emplace(client, clock, updatecheck::UpdateSite{service, "1.0.2.200", folder, exe}, swap,
+        op.emplace(client, clock,
+                   updatecheck::UpdateSite{service, TORVANE_TEST_VERSION, folder, exe}, swap,
                    [this](std::uint32_t ms) {
                        ++waits;
                        clock.Advance(ms);

@@ -27,13 +27,6 @@ constexpr const char* kBb = "/ads/bb.cgi";  // the service's one path, behind th
 const std::string kCatalogue = "http://catalogue.example:8080";
 const std::string kGif2000 = PaddedTo(testpictures::StripedBanner(), 2000);
 
-void EnsureApp() {
-    static int argc = 1;
-    static char name[] = "torvane_tests_online";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
-}
-
 Canned To(const std::string& location) {
     return {.status = 302, .body = "moved", .headers = {{"Location", location}}};
 }
@@ -46,7 +39,6 @@ Canned Body(std::string body) {
 struct BannerRig {
     explicit BannerRig(const std::string& adUrl = {},
                        std::chrono::milliseconds limit = std::chrono::seconds(60)) {
-        EnsureApp();
         banner = std::make_unique<Banner>(
             fetch, click, opener,
             BannerConfig{adUrl.empty() ? server.Url("/ads") : adUrl, "4711", kCatalogue, limit});

@@ -31,13 +31,6 @@ namespace {
 constexpr HttpMethod GET = HttpMethod::httpGET;
 constexpr HttpMethod HEAD = HttpMethod::httpHEAD;
 
-void EnsureApp() {
-    static int argc = 1;
-    static char name[] = "torvane_tests_online";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
-}
-
 // The main thread's voluntary context switches so far: each one is a sleep, so a wake-up.
 long WakeUps() {
     std::ifstream status("/proc/self/task/" + std::to_string(getpid()) + "/status");
@@ -69,8 +62,6 @@ std::string Replaced(std::string text, const std::string& find, const std::strin
 
 class HttpClientTest : public ::testing::Test {
   protected:
-    HttpClientTest() { EnsureApp(); }
-
     LocalHttpServer server;
     int passes = 0;
     THttpCli client{[this] {
@@ -96,15 +87,16 @@ TEST_F(HttpClientTest, SendsHttp10HeadersWithItsOwnLinesBeforeTheAddedOnes) {
     client.NoCache = false;
     client.Cookie.clear();
     events.addLines.clear();
-    events.Request(HEAD, raw.Url("/cgi-bin/download.pl?get=tvr_update&cv=1.0.2.200"));
+    events.Request(HEAD, raw.Url("/cgi-bin/download.pl?get=tvr_update&cv=" TORVANE_TEST_VERSION));
 
     EXPECT_EQ(raw.Heads(),
               (Strings{"GET " + target + " HTTP/1.0\r\n" + host +
                            "User-Agent: Mozilla/6.0 (compatible)\r\n" + accept +
                            "Pragma: no-cache\r\nCookie: b=2; path=/;a=1;\r\n"
                            "Referer: http://c.example/\r\n\r\n",
-                       "HEAD /cgi-bin/download.pl?get=tvr_update&cv=1.0.2.200 HTTP/1.0\r\n" + host +
-                           "User-Agent: Quendra group Check update\r\n" + accept + "\r\n"}));
+                       "HEAD /cgi-bin/download.pl?get=tvr_update&cv=" TORVANE_TEST_VERSION
+                       " HTTP/1.0\r\n" +
+                           host + "User-Agent: Quendra group Check update\r\n" + accept + "\r\n"}));
     EXPECT_EQ(events.log, (Strings{"send GET", "begin", "data", "end", "send HEAD"}));
 }
 

@@ -90,11 +90,13 @@ TEST(UpdateDownload, OnlyAWholeExecutableIsInstalledAndTheProgressFollowsTheAnno
         const auto requests = server.Requests();
         ASSERT_GE(requests.size(), 2u);
         EXPECT_EQ(requests.front().method, "HEAD");
-        EXPECT_EQ(requests.front().target,
-                  std::string(c.path) + "/cgi-bin/download.pl?get=tvr_update&cv=1.0.2.200");
+        EXPECT_EQ(
+            requests.front().target,
+            std::string(c.path) + "/cgi-bin/download.pl?get=tvr_update&cv=" TORVANE_TEST_VERSION);
         EXPECT_EQ(requests.front().Header("User-Agent"), "Quendra group Check update");
         EXPECT_EQ(requests.back().method, "GET");
-        EXPECT_EQ(requests.back().target, "/cgi-bin/download.pl?get=tvr_update&cv=1.0.2.200");
+        EXPECT_EQ(requests.back().target,
+                  "/cgi-bin/download.pl?get=tvr_update&cv=" TORVANE_TEST_VERSION);
     }
 }
 

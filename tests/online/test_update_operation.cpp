@@ -117,7 +117,8 @@ TEST(UpdateOperation, ANewBuildIsLargerThan100000BytesDiffersInSizeAndComesFromA
         ASSERT_EQ(rig.http.sent.size(), 1u);
         EXPECT_EQ(rig.http.sent[0].method, HttpMethod::httpHEAD);
         EXPECT_EQ(rig.http.sent[0].url,
-                  std::string(c.service) + "/cgi-bin/download.pl?get=tvr_update&cv=1.0.2.200");
+                  std::string(c.service) +
+                      "/cgi-bin/download.pl?get=tvr_update&cv=" TORVANE_TEST_VERSION);
         EXPECT_TRUE(rig.http.sent[0].noCache);
         EXPECT_EQ(rig.http.Agent, "Quendra group Check update");
     }

@@ -195,8 +195,6 @@ TEST(VersionRecord, ReadsTheProductVersionAfterTheSignature) {
 }
 
 TEST(Delay, DispatchesPendingEventsWhileWaiting) {
-    int argc = 0;
-    QCoreApplication app(argc, nullptr);
     int fired = 0;
     QTimer::singleShot(0, [&] { ++fired; });
     Delay(0);
