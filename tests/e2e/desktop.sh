@@ -199,6 +199,9 @@ window_never_shown() { kill "$WATCH_PID" && [ ! -s "$WORK/mapped" ]; }
 alt_f4_main_window() {
     local i
     for i in $(seq 1 10); do
+        # A slow build may close the window only after the wait below gave up: a window
+        # that is gone by the next round was closed by the keys already sent.
+        window_hidden && return 0
         if xdotool windowactivate --sync "$(main_window)" >/dev/null 2>&1; then
             xdotool key alt+F4
             wait_for 1 window_hidden && return 0
