@@ -3,6 +3,7 @@
 
 #include "online/SwapScript.h"
 
+#include "Eventually.h"
 #include "TestFiles.h"
 
 #include <QProcess>
@@ -19,7 +20,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
-#include <thread>
 
 using namespace updatecheck;
 namespace fs = std::filesystem;
@@ -43,15 +43,6 @@ std::string Dummy(const fs::path& record, const std::string& name, std::size_t p
 void Put(const fs::path& path, const std::string& bytes, fs::perms mode) {
     testfiles::WriteBytes(path, bytes);
     fs::permissions(path, mode);
-}
-
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
 }
 
 // A program folder named with every awkward character, and an executable named so too.
@@ -97,9 +88,9 @@ TEST(SwapScript, SwapsTheExecutablesStartsTheNewOneAndRemovesItself) {
 
     const auto start = std::chrono::steady_clock::now();
     ScriptSwapInstaller().Install(f.plan);
-    ASSERT_TRUE(WaitFor([&] { return !f.Record().empty(); }, std::chrono::seconds(10)));
+    ASSERT_EVENTUALLY(!f.Record().empty(), 10000);
     const auto running = std::chrono::steady_clock::now() - start;
-    ASSERT_TRUE(WaitFor([&] { return f.ScriptGone(); }, std::chrono::seconds(10)));
+    ASSERT_EVENTUALLY(f.ScriptGone(), 10000);
 
     EXPECT_EQ(f.Record(), "new /new\n");
     EXPECT_EQ(testfiles::ReadBytes(f.plan.executable), download);
@@ -122,7 +113,7 @@ TEST(SwapScript, WaitsUntilTheOldProcessHasEndedEvenWhenNobodyReapsIt) {
     f.plan.waitForPid = old;
     const auto start = std::chrono::steady_clock::now();
     ScriptSwapInstaller().Install(f.plan);
-    ASSERT_TRUE(WaitFor([&] { return !f.Record().empty(); }, std::chrono::seconds(5)));
+    ASSERT_EVENTUALLY(!f.Record().empty(), 5000);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
     EXPECT_EQ(f.Record(), "new /new\n");
     ::waitpid(old, nullptr, 0);
@@ -147,8 +138,7 @@ TEST(SwapScript, ANewCopyThatCannotStartGivesWayToTheOldOne) {
         Put(f.plan.download, c.download, c.mode);
 
         ScriptSwapInstaller().Install(f.plan);
-        ASSERT_TRUE(WaitFor([&] { return f.ScriptGone() && !f.Record().empty(); },
-                            std::chrono::seconds(10)));
+        ASSERT_EVENTUALLY(f.ScriptGone() && !f.Record().empty(), 10000);
 
         EXPECT_EQ(f.Record(), "old /new\n");
         EXPECT_EQ(testfiles::ReadBytes(f.plan.executable), old);
@@ -171,8 +161,7 @@ TEST(SwapScript, AMoveThatReportsFailureAfterMovingStillEndsInAWorkingProgram) {
     Put(f.plan.download, download, fs::perms::owner_all);
     ScriptSwapInstaller().Install(f.plan);
     ::setenv("PATH", path.c_str(), 1);
-    ASSERT_TRUE(
-        WaitFor([&] { return f.ScriptGone() && !f.Record().empty(); }, std::chrono::seconds(10)));
+    ASSERT_EVENTUALLY(f.ScriptGone() && !f.Record().empty(), 10000);
     EXPECT_EQ(f.Record(), "new /new\n");
     EXPECT_EQ(testfiles::ReadBytes(f.plan.executable), download);
 }
@@ -187,7 +176,7 @@ TEST(SwapScript, TheScriptRunsInASessionOfItsOwnWithNoneOfTheProgramsDescriptors
                        ".part' && mv '" + record + ".part' '" + record + "'"});
     ::close(57);
     ::close(leaked);
-    ASSERT_TRUE(WaitFor([&] { return fs::exists(record); }, std::chrono::seconds(10)));
+    ASSERT_EVENTUALLY(fs::exists(record), 10000);
     const std::string seen = testfiles::ReadBytes(record);
     EXPECT_EQ(seen.find("inherited"), std::string::npos);
     // After the name in parentheses: state, parent, process group, session.
