@@ -5,6 +5,7 @@
 // The argument is the client's poll period: the longest wait before OnPoll runs.
 
 #include "online/THttpCli.h"
+#include "platform/Clock.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -96,7 +97,8 @@ void BM_WaitOnSlowServer(benchmark::State& state) {
     EnsureApp();
     for (auto _ : state) {
         SlowServer server;
-        THttpCli client(&THttpCli::PumpWindow, std::chrono::milliseconds(state.range(0)));
+        SystemClock clock;
+        THttpCli client(&THttpCli::PumpWindow, clock, std::chrono::milliseconds(state.range(0)));
         client.URL = server.Url();
         std::string body;
         client.events.OnDocData = [&](const char* data, std::size_t size) {

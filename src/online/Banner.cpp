@@ -1,9 +1,9 @@
 #include "online/Banner.h"
 
+#include "platform/Clock.h"
+#include "platform/RandomSource.h"
 #include "platform/UrlOpener.h"
 #include "util/funcQuendra.h"
-
-#include <QRandomGenerator>
 
 #include <algorithm>
 #include <array>
@@ -87,12 +87,45 @@ std::string BannerPageOf(const std::string& catalogueUrl) {
 }
 
 Banner::Banner(HttpClient& fetchClient, HttpClient& clickClient, UrlOpener& opener,
-               BannerConfig config)
-    : HttpCli1(fetchClient), HttpCli2(clickClient), opener_(opener), config_(std::move(config)) {}
+               const Clock& clock, RandomSource& random, BannerConfig config)
+    : HttpCli1(fetchClient),
+      HttpCli2(clickClient),
+      opener_(opener),
+      clock_(clock),
+      random_(random),
+      config_(std::move(config)) {
+    HttpEvents& fetch = HttpCli1.events;
+    fetch = HttpEvents{};
+    fetch.OnBeforeHeaderSend = [this](HttpMethod, std::vector<std::string>& headers) {
+        BeforeHeaderSend(headers);
+    };
+    fetch.OnCookie = [this](const std::string& data, bool&) { FetchCookie(data); };
+    fetch.OnLocationChange = [this] { FetchLocationChange(); };
+    fetch.OnDocData = [this](const char* buffer, std::size_t length) {
+        FetchDocData(buffer, length);
+    };
+    fetch.OnDocEnd = [this] { FetchDocEnd(); };
+    fetch.OnPoll = [this] { FetchPoll(); };
+    fetch.OnSocketError = [this] { ConnectionFailed(); };
+    fetch.OnSocksError = [this](int, const std::string&) { ConnectionFailed(); };
+
+    // The answer of the click counter is not wanted: its body is dropped as it comes.
+    HttpEvents& click = HttpCli2.events;
+    click = HttpEvents{};
+    click.OnBeforeHeaderSend = fetch.OnBeforeHeaderSend;  // the same Referer line
+    click.OnLocationChange = [this] { ClickLocationChange(); };
+    click.OnSocketError = fetch.OnSocketError;
+    click.OnSocksError = fetch.OnSocksError;
+}
+
+Banner::~Banner() {
+    HttpCli1.events = HttpEvents{};
+    HttpCli2.events = HttpEvents{};
+}
 
 void Banner::SetUpPage() {
     vars_.bannerLoc = BannerPageOf(config_.catalogueUrl);
-    vars_.bannerNoCache = static_cast<int>(QRandomGenerator::global()->bounded(100000));
+    vars_.bannerNoCache = random_.Bounded(100000);
 }
 
 void Banner::SetUpBuffer() {
@@ -112,19 +145,21 @@ std::string Banner::ClickAddress() const {
            "&loc=" + vars_.bannerLoc + "&ref=";
 }
 
-bool Banner::Fetch() {
+BannerFetch Banner::Fetch() {
     // A fetch that is under way gives way to this one. (Its GET, suspended further up in
     // the pump, then returns without a document end and leaves alone what this one does.)
     if (HttpCli1.Busy() || vars_.bannerState == BannerState::Loading) HttpCli1.Abort();
+    BannerFetch fetched;
     if (!HttpCli1.Busy()) {
         vars_.bannerAborted = false;
         vars_.bannerState = BannerState::Loading;
         vars_.bannerCookies.clear();
-        vars_.bannerNoCache = static_cast<int>(QRandomGenerator::global()->bounded(10000));
+        vars_.bannerNoCache = random_.Bounded(10000);
         HttpCli1.URL = FetchAddress();
         HttpCli1.NoCache = true;
         DropData();
-        fetchStarted_ = std::chrono::steady_clock::now();
+        document_ = BannerFetch{};
+        fetchStarted_ = clock_.Monotonic();
         try {
             HttpCli1.Get();
         } catch (const std::exception&) {
@@ -133,12 +168,25 @@ bool Banner::Fetch() {
             vars_.bannerState = BannerState::Idle;
             HttpCli1.Abort();
         }
+        fetched = std::exchange(document_, BannerFetch{});
     }
-    return vars_.bannerState != BannerState::Shown;
+    if (!fetched.picture.empty() && !vars_.bannerAborted) {
+        // A JPEG leaves the built-in picture as it is; a failed fetch before may have shown it.
+        fetched.builtIn =
+            fetched.kind == BannerPictureKind::Gif ? BuiltInPicture::Hide : BuiltInPicture::Keep;
+    } else if (vars_.bannerState != BannerState::Shown) {
+        fetched.builtIn = BuiltInPicture::Show;
+    }
+    return fetched;
 }
 
-bool Banner::ClickThrough() {
-    if (HttpCli1.Busy()) return false;
+void Banner::PictureShown() {
+    // A fetch that failed after its document end still counts as failed.
+    if (!vars_.bannerAborted) vars_.bannerState = BannerState::Shown;
+}
+
+BannerClick Banner::ClickThrough() {
+    if (HttpCli1.Busy()) return BannerClick::Ignored;
     HttpCli2.URL = ClickAddress();
     HttpCli2.Cookie = vars_.bannerCookies;
     HttpCli2.NoCache = true;
@@ -148,7 +196,7 @@ bool Banner::ClickThrough() {
     } catch (const std::exception&) {
         HttpCli2.Abort();
     }
-    return true;
+    return BannerClick::FetchAgain;
 }
 
 void Banner::BuiltInClick() {
@@ -177,7 +225,7 @@ void Banner::FetchDocData(const char* buffer, std::size_t length) {
 }
 
 void Banner::FetchPoll() {
-    if (std::chrono::steady_clock::now() - fetchStarted_ > config_.fetchTimeLimit) FailFetch();
+    if (clock_.Monotonic() - fetchStarted_ > config_.fetchTimeLimit) FailFetch();
 }
 
 void Banner::FailFetch() {
@@ -187,26 +235,17 @@ void Banner::FailFetch() {
     HttpCli1.Abort();
 }
 
-BannerDocument Banner::FetchDocEnd() {
-    BannerDocument document;
+void Banner::FetchDocEnd() {
     if (vars_.bannerAborted) {
         HttpCli1.Abort();
-        return document;
+        return;
     }
     std::string data = std::exchange(vars_.bannerData, std::string());
     vars_.bannerState = BannerState::Idle;
-    if (data.size() < kMinimumBody) return document;
-    document.kind = RecogniseBannerBody(data, vars_.bannerLocation);
-    // A JPEG leaves the built-in picture as it is; a failed fetch before may have shown it.
-    document.hideBuiltIn =
-        document.kind == BannerPictureKind::Gif || document.kind == BannerPictureKind::OtherPicture;
-    if (document.kind == BannerPictureKind::Gif || document.kind == BannerPictureKind::Jpeg)
-        document.picture = std::move(data);
-    return document;
-}
-
-void Banner::PictureShown() {
-    vars_.bannerState = BannerState::Shown;
+    if (data.size() < kMinimumBody) return;
+    document_.kind = RecogniseBannerBody(data, vars_.bannerLocation);
+    if (document_.kind == BannerPictureKind::Gif || document_.kind == BannerPictureKind::Jpeg)
+        document_.picture = std::move(data);
 }
 
 void Banner::ClickLocationChange() {

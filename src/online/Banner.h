@@ -6,11 +6,11 @@
 // page. When no banner can be shown the window's built-in picture (it advertises the
 // catalogue) takes its place.
 //
-// The fetch runs on the window's HttpCli1, the click-through on HttpCli2. The window hands
-// each event of those clients to the method of the same name here; what it must show comes
-// back as plain results. Both requests block and pump the window's events, so any method
-// here may be entered while a fetch or a click-through waits: a fetch started inside a
-// running one aborts it and starts anew, and the outer request then returns quietly.
+// The fetch runs on HttpCli1, the click-through on HttpCli2; the banner hands each client its
+// events itself, and what the window must show comes back as plain results. Both requests
+// block and pump the window's events, so any method here may be entered while a fetch or a
+// click-through waits: a fetch started inside a running one aborts it and starts anew, and
+// the outer request then returns quietly.
 
 #include "online/BannerState.h"
 #include "online/HttpClient.h"
@@ -21,6 +21,8 @@
 #include <string_view>
 #include <vector>
 
+class Clock;
+class RandomSource;
 class UrlOpener;
 
 // What the body of a fetch holds, as far as the banner cares.
@@ -56,11 +58,26 @@ struct BannerConfig {
     std::chrono::milliseconds fetchTimeLimit = std::chrono::seconds(60);
 };
 
-// What the window does at the end of a fetch's document.
-struct BannerDocument {
+// What becomes of the built-in picture after a fetch.
+enum class BuiltInPicture {
+    Keep,  // as it is
+    Hide,  // hidden: the fetched picture takes its place
+    Show,  // shown: no banner is shown
+};
+
+// What the window shows after a fetch.
+struct BannerFetch {
+    BuiltInPicture builtIn = BuiltInPicture::Keep;
     BannerPictureKind kind = BannerPictureKind::None;
-    bool hideBuiltIn = false;  // hide the built-in picture (before showing `picture`)
-    std::string picture;       // for Gif and Jpeg: the bytes to decode and show
+    // For Gif and Jpeg: the bytes to decode and show in place of the last banner. The window
+    // then calls PictureShown, or, when they cannot be decoded, shows the built-in picture.
+    std::string picture;
+};
+
+// What follows a click on the banner.
+enum class BannerClick {
+    Ignored,     // a fetch is under way: nothing happened
+    FetchAgain,  // the click-through is over; a new fetch is to follow
 };
 
 class Banner {
@@ -71,8 +88,12 @@ class Banner {
     // ten kilobytes, and an answer that does not end must not take the memory with it.
     static constexpr std::size_t kBodyCap = 4 * 1024 * 1024;
 
-    Banner(HttpClient& fetchClient, HttpClient& clickClient, UrlOpener& opener,
-           BannerConfig config);
+    // Hands both clients the banner's events; they stay the banner's while it lives.
+    Banner(HttpClient& fetchClient, HttpClient& clickClient, UrlOpener& opener, const Clock& clock,
+           RandomSource& random, BannerConfig config);
+    ~Banner();
+    Banner(const Banner&) = delete;
+    Banner& operator=(const Banner&) = delete;
 
     // Start-up, first half: bannerLoc, and bannerNoCache drawn from 0 to 99999.
     void SetUpPage();
@@ -81,31 +102,14 @@ class Banner {
 
     // The fetch (on the first client). Aborts a running fetch; starts a new one once the
     // client is ready, and returns when it is over. An error of the request is dropped.
-    // Returns true when the built-in picture is to be shown (no banner is shown).
-    bool Fetch();
-    // The click-through (on the second client). False, and nothing happens, while a fetch
-    // runs; otherwise true when it is over, and a new fetch is to follow.
-    bool ClickThrough();
+    BannerFetch Fetch();
+    // The window has shown the picture Fetch handed over.
+    void PictureShown();
+    // The click-through (on the second client): its first redirection opens the new address
+    // in the browser, which follows any further ones itself.
+    BannerClick ClickThrough();
     // A click on the built-in picture: the catalogue opens; a new fetch is to follow.
     void BuiltInClick();
-
-    // Events of both clients: the Referer line after the client's own header lines.
-    void BeforeHeaderSend(std::vector<std::string>& headers) const;
-    // Events of the fetch.
-    void FetchCookie(const std::string& data);
-    void FetchLocationChange();
-    void FetchDocData(const char* buffer, std::size_t length);
-    // On every pass of the fetch's wait: ends a fetch that has run out of time.
-    void FetchPoll();
-    // The body is whole: what it is and what to show. The buffer is empty afterwards.
-    BannerDocument FetchDocEnd();
-    // The window has shown the picture FetchDocEnd handed over.
-    void PictureShown();
-    // Events of the click-through: its first redirection opens the new address in the
-    // browser, which follows any further ones itself.
-    void ClickLocationChange();
-    // A connection failure of either client.
-    void ConnectionFailed();
 
     // The two addresses, with the current bannerNoCache and bannerLoc.
     std::string FetchAddress() const;
@@ -124,6 +128,21 @@ class Banner {
     const BannerVars& Vars() const { return vars_; }
 
   private:
+    // Events of both clients: the Referer line after the client's own header lines.
+    void BeforeHeaderSend(std::vector<std::string>& headers) const;
+    // Events of the fetch.
+    void FetchCookie(const std::string& data);
+    void FetchLocationChange();
+    void FetchDocData(const char* buffer, std::size_t length);
+    // On every pass of the fetch's wait: ends a fetch that has run out of time.
+    void FetchPoll();
+    // The body is whole: what it is and what to show. The buffer is empty afterwards.
+    void FetchDocEnd();
+    // Events of the click-through.
+    void ClickLocationChange();
+    // A connection failure of either client.
+    void ConnectionFailed();
+
     void DropData();
     // Ends the running fetch as if its GET had raised an error.
     void FailFetch();
@@ -131,9 +150,12 @@ class Banner {
     HttpClient& HttpCli1;
     HttpClient& HttpCli2;
     UrlOpener& opener_;
+    const Clock& clock_;
+    RandomSource& random_;
     BannerConfig config_;
 
     BannerVars vars_;
     std::chrono::steady_clock::time_point fetchStarted_;
+    BannerFetch document_;      // what the last document end handed over, until Fetch takes it
     bool clickOpened_ = false;  // the running click-through has opened its page
 };

@@ -2,6 +2,7 @@
 
 #include "online/HttpAddress.h"
 #include "platform/ChildProcess.h"
+#include "platform/Clock.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -42,7 +43,7 @@ struct Child {
     std::string report;          // the child's standard error: what --write-out says
     bool finished = false;
     bool clean = false;  // ended by itself with exit code 0
-    std::chrono::steady_clock::time_point lastHeard = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point lastHeard;
 };
 
 }  // namespace httpcli
@@ -137,8 +138,8 @@ void THttpCli::PumpWindow() {
     QCoreApplication::processEvents();
 }
 
-THttpCli::THttpCli(Pump pump, std::chrono::milliseconds pollPeriod)
-    : pump_(std::move(pump)), pollPeriod_(pollPeriod) {}
+THttpCli::THttpCli(Pump pump, const Clock& clock, std::chrono::milliseconds pollPeriod)
+    : pump_(std::move(pump)), clock_(clock), pollPeriod_(pollPeriod) {}
 
 THttpCli::~THttpCli() {
     DropChild();
@@ -258,6 +259,7 @@ void THttpCli::Send(std::uint64_t generation) {
 
     auto child = std::make_unique<Child>();
     Child* const c = child.get();
+    c->lastHeard = clock_.Monotonic();
     c->process = std::make_unique<QProcess>();
     QProcess& process = *c->process;
     process.setProgram(program);
@@ -301,7 +303,7 @@ void THttpCli::Step(std::uint64_t generation) {
     Child& c = *child_;
     if (c.finished && c.process->bytesAvailable() == 0) {
         Completed(generation);
-    } else if (std::chrono::steady_clock::now() - c.lastHeard > kChildSilence) {
+    } else if (clock_.Monotonic() - c.lastHeard > kChildSilence) {
         Failure(generation, "The HTTP request hangs");
     }
 }
@@ -310,7 +312,7 @@ void THttpCli::Take(std::uint64_t generation) {
     Child& c = *child_;
     const QByteArray data = c.process->readAllStandardOutput();
     if (data.isEmpty()) return;
-    c.lastHeard = std::chrono::steady_clock::now();
+    c.lastHeard = clock_.Monotonic();
     if (c.answered) {
         if (c.head.redirects) {
             c.discarded += data.size();

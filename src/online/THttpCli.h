@@ -31,6 +31,8 @@
 #include <string>
 #include <vector>
 
+class Clock;
+
 namespace httpcli {
 struct Answer;
 struct Child;
@@ -57,7 +59,8 @@ class THttpCli final : public HttpClient {
     // The program's pump: the window's pending events.
     static void PumpWindow();
 
-    explicit THttpCli(Pump pump, std::chrono::milliseconds pollPeriod = kPollPeriod);
+    // `clock` measures the silence of a child.
+    THttpCli(Pump pump, const Clock& clock, std::chrono::milliseconds pollPeriod = kPollPeriod);
     ~THttpCli() override;
     THttpCli(const THttpCli&) = delete;
     THttpCli& operator=(const THttpCli&) = delete;
@@ -96,6 +99,7 @@ class THttpCli final : public HttpClient {
     bool Live(std::uint64_t generation) const { return busy_ && generation_ == generation; }
 
     Pump pump_;
+    const Clock& clock_;
     std::chrono::milliseconds pollPeriod_;
     std::unique_ptr<httpcli::Child> child_;  // the request on the wire
 

@@ -65,7 +65,7 @@ std::optional<double> DecodeCheckDate(const QByteArray& bytes) {
     return ole;
 }
 
-bool UpdateCheckDue(SettingsStore& settings, const Clock& clock) {
+CheckDue UpdateCheckDue(SettingsStore& settings, const Clock& clock) {
     const QDateTime now = clock.Now();
     const double nowOle = ToOleDate(now);
     std::optional<double> last;
@@ -74,12 +74,14 @@ bool UpdateCheckDue(SettingsStore& settings, const Clock& clock) {
             last = ToOleDate(now.addDays(-kFirstRunAgeDays));
             break;
         case SettingType::Other:
-            throw CheckDateError(Named("Invalid data type for '%1'"));
+            return {.due = false, .error = Named("Invalid data type for '%1'")};
         case SettingType::Bytes: {
             const QByteArray stored =
                 settings.ReadBytes(QLatin1String(kCheckDateName)).value_or(QByteArray());
-            if (stored.size() > 8) throw CheckDateError(Named("Failed to get data for '%1'"));
-            if (stored.size() < 8) throw CheckDateError(Named("Invalid data type for '%1'"));
+            if (stored.size() > 8)
+                return {.due = false, .error = Named("Failed to get data for '%1'")};
+            if (stored.size() < 8)
+                return {.due = false, .error = Named("Invalid data type for '%1'")};
             // Eight bytes that hold no reachable date would otherwise block every check.
             last = DecodeCheckDate(stored);
             break;
@@ -93,8 +95,13 @@ bool UpdateCheckDue(SettingsStore& settings, const Clock& clock) {
             (nowMs > lastMs ? nowMs - lastMs : lastMs - nowMs) / 86400000;
         due = nowMs < lastMs || wholeDays >= kCheckIntervalDays;
     }
-    if (due) settings.WriteBytes(QLatin1String(kCheckDateName), EncodeCheckDate(now));
-    return due;
+    if (!due) return {};
+    try {
+        settings.WriteBytes(QLatin1String(kCheckDateName), EncodeCheckDate(now));
+    } catch (const SettingsError& e) {
+        return {.due = false, .error = e.what()};
+    }
+    return {.due = true, .error = std::nullopt};
 }
 
 }  // namespace updatecheck

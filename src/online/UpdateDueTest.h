@@ -9,7 +9,7 @@
 #include <QDateTime>
 
 #include <optional>
-#include <stdexcept>
+#include <string>
 
 class Clock;
 class SettingsStore;
@@ -20,10 +20,10 @@ inline constexpr char kCheckDateName[] = "chkdate";
 inline constexpr int kCheckIntervalDays = 14;
 inline constexpr int kFirstRunAgeDays = 45;  // with no "chkdate" the last check counts as this old
 
-// Raised for a stored "chkdate" that is not 8 bytes of binary data; its text names the value.
-class CheckDateError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
+// The answer of the due test.
+struct CheckDue {
+    bool due = false;                  // the caller runs the update operation
+    std::optional<std::string> error;  // shown to the user; then no check runs
 };
 
 // The OLE Automation date of a local date-time, and back. Dates before 30 December 1899 are
@@ -36,10 +36,9 @@ std::optional<double> DecodeCheckDate(const QByteArray& bytes);
 
 // The due test. Reads "chkdate" (a missing value counts as now minus 45 days); when now is
 // earlier than that or 14 whole days or more have passed, or the stored bytes hold no
-// usable date, writes "chkdate" := now and answers true: the caller then runs the update
-// operation. Raises CheckDateError for a value that is not 8 bytes of binary data
-// ("Failed to get data for 'chkdate'" when longer, "Invalid data type for 'chkdate'" when
-// shorter or of another type) and SettingsError when the new date cannot be written.
-bool UpdateCheckDue(SettingsStore& settings, const Clock& clock);
+// usable date, writes "chkdate" := now and answers due. An error for a value that is not 8
+// bytes of binary data ("Failed to get data for 'chkdate'" when longer, "Invalid data type
+// for 'chkdate'" when shorter or of another type), and when the new date cannot be written.
+CheckDue UpdateCheckDue(SettingsStore& settings, const Clock& clock);
 
 }  // namespace updatecheck

@@ -5,6 +5,8 @@
 #include "platform/Clock.h"
 #include "util/funcQuendra.h"
 
+#include <QScopeGuard>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -69,6 +71,29 @@ void UpdateOperation::Prepare() {
 bool UpdateOperation::Stalled() const {
     const std::int64_t ms = updateLastData.msecsTo(clock_.Now());
     return (ms < 0 ? -ms : ms) / 1000 > kStallSeconds;
+}
+
+UpdateOutcome UpdateOperation::Run(UpdateView& view) {
+    const Begun begun = Begin();
+    if (!begun.started) return UpdateOutcome::Busy;
+    const auto end = qScopeGuard([&] {
+        End();
+        view.HideProgress();
+        view.ShowStatus(QString());
+    });
+    view.ShowStatus(begun.statusText);
+    const Offer offer = Look();
+    if (!offer.found) return UpdateOutcome::NothingNew;
+    view.ShowWindow();
+    view.ShowStatus(offer.statusText);
+    view.StartProgress();
+    const Download download = Fetch([&view](Progress progress) { view.ShowProgress(progress); });
+    view.HideProgress();
+    if (!download.installable) return UpdateOutcome::Dropped;
+    view.ShowStatus(download.statusText);
+    if (!Install().closeProgram) return UpdateOutcome::Dropped;
+    view.EndProgram();
+    return UpdateOutcome::Installed;
 }
 
 UpdateOperation::Begun UpdateOperation::Begin() {

@@ -2,21 +2,8 @@
 
 // The update operation: ask the update service for the size of the current build, download
 // it beside the executable when it is new, and hand it to the swap that replaces the
-// program. It never calls the window; the window drives it step by step and shows what each
-// step returns:
-//
-//     const auto begun = update.Begin();              // files of an earlier try deleted
-//     if (!begun.started) return;                     // one is under way already
-//     const auto end = qScopeGuard([&] { update.End(); hide the progress; empty the status; });
-//     status := begun.statusText;
-//     const auto offer = update.Look();               // HEAD: is there a new build?
-//     if (!offer.found) return;
-//     RxTrayIconDblClick(); status := offer.statusText; progress 0, shown;
-//     const auto download = update.Fetch([&](UpdateOperation::Progress p) { progress := p; });
-//     hide the progress;
-//     if (!download.installable) return;
-//     status := download.statusText;
-//     if (update.Install().closeProgram) { set the close flag; close the window; }
+// program. Run goes through the whole sequence and shows each step through the view it is
+// given; the steps are public for their tests.
 //
 // Every step catches its own errors (HTTP, connection, files) and answers "nothing to do",
 // so the operation ends silently. The HEAD and the GET run the event pump, and the wait
@@ -53,6 +40,38 @@ struct UpdateSite {
     std::string executablePath;  // the running executable
 };
 
+// For the progress bar, in its int range: the announced length (450000 when there is none)
+// and the bytes received so far.
+struct UpdateProgress {
+    int maximum = 0;
+    int position = 0;
+};
+
+// What the person sees of a running operation; the window shows it.
+class UpdateView {
+  public:
+    virtual ~UpdateView() = default;
+    // The status line; an empty text clears it.
+    virtual void ShowStatus(const QString& text) = 0;
+    // A new build is there: the window comes out of the tray, as the tray double-click
+    // brings it.
+    virtual void ShowWindow() = 0;
+    // The progress bar: shown at its start, moved, hidden.
+    virtual void StartProgress() = 0;
+    virtual void ShowProgress(UpdateProgress progress) = 0;
+    virtual void HideProgress() = 0;
+    // The swap is set going: the program must end now (the status line still shows).
+    virtual void EndProgram() = 0;
+};
+
+// How a run ended.
+enum class UpdateOutcome {
+    Busy,        // another operation is under way, or none may start any more
+    NothingNew,  // no new build was offered
+    Dropped,     // the download was not whole or could not be installed
+    Installed,   // the swap is set going
+};
+
 class UpdateOperation {
   public:
     struct Begun {
@@ -64,12 +83,7 @@ class UpdateOperation {
         std::int64_t size = -1;
         QString statusText;
     };
-    // For the progress bar, in its int range: the announced length (450000 when there is
-    // none) and the bytes received so far.
-    struct Progress {
-        int maximum = 0;
-        int position = 0;
-    };
+    using Progress = UpdateProgress;
     struct Download {
         bool installable = false;  // whole, from a trusted origin, an executable for here
         QString statusText;
@@ -84,6 +98,11 @@ class UpdateOperation {
     // wait paces the watch after the download (Delay, which pumps events, by default).
     UpdateOperation(HttpClient& getpic, const Clock& clock, UpdateSite site,
                     SwapInstaller& installer, Wait wait = {});
+
+    // The whole operation: Begin, Look, the window shown, Fetch with its progress, Install,
+    // and at the end, whatever step it reached, End with the progress bar hidden and the
+    // status line cleared.
+    UpdateOutcome Run(UpdateView& view);
 
     // Starts an operation: deletes the download, the script and the backup of an earlier
     // one (missing files and failed deletions do not matter).

@@ -173,7 +173,7 @@ TEST_P(FolderFault, SavingTheLanguageLeavesTheStatusAndLanguageFilesAsTheyWere) 
 
 TEST_P(FolderFault, AnUpdateThatCannotBeStoredEndsQuietlyAndGivesBackItsRoom) {
     httptest::LocalHttpServer server;
-    THttpCli getpic{[] {}};
+    THttpCli getpic{[] {}, clock};
     NoSwap swap;
     // The update service offers a build of 200000 bytes.
     server.ServeBuild({.body = std::string(200000, 'x')});

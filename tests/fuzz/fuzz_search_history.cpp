@@ -18,6 +18,7 @@ namespace {
 class FixedClock final : public Clock {
   public:
     QDateTime Now() const override { return {QDate(2026, 12, 7), QTime(12, 0)}; }
+    std::chrono::steady_clock::time_point Monotonic() const override { return {}; }
 };
 
 const std::array<QLocale, 3> kLocales{QLocale(QLocale::English, QLocale::UnitedStates),

@@ -4,13 +4,14 @@
 
 #include "online/Banner.h"
 
+#include "FakeClock.h"
 #include "LocalHttpServer.h"
 #include "RecordingOpener.h"
+#include "ScriptedRandom.h"
 #include "TestPictures.h"
 #include "online/THttpCli.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
@@ -34,171 +35,149 @@ Canned Body(std::string body) {
     return {.body = std::move(body)};
 }
 
-// The banner with its two clients, wired as the window wires them. The window's picture
-// decoding is not here: every GIF or JPEG handed over counts as shown.
+constexpr int kPageNumber = 4242, kFetchNumber = 777;  // drawn at start-up and by the fetch
+
+// The banner with its two real clients, which it wires itself. The window's picture decoding
+// is not here: every GIF or JPEG handed over counts as shown.
 struct BannerRig {
-    explicit BannerRig(const std::string& adUrl = {},
-                       std::chrono::milliseconds limit = std::chrono::seconds(60)) {
+    explicit BannerRig(const std::string& adUrl = {}) {
+        random.numbers = {kPageNumber, kFetchNumber};
         banner = std::make_unique<Banner>(
-            fetch, click, opener,
-            BannerConfig{adUrl.empty() ? server.Url("/ads") : adUrl, "4711", kCatalogue, limit});
-        HttpEvents& f = fetch.events;
-        f.OnBeforeHeaderSend = [this](HttpMethod, auto& lines) { banner->BeforeHeaderSend(lines); };
-        f.OnCookie = [this](const std::string& data, bool&) { banner->FetchCookie(data); };
-        f.OnLocationChange = [this] { banner->FetchLocationChange(); };
-        f.OnDocData = [this](const char* data, std::size_t size) {
-            banner->FetchDocData(data, size);
-        };
-        f.OnDocEnd = [this] {
-            documents.push_back(banner->FetchDocEnd());
-            if (!documents.back().picture.empty()) banner->PictureShown();
-        };
-        f.OnSocketError = [this] { banner->ConnectionFailed(); };
-        f.OnPoll = [this] { banner->FetchPoll(); };
-        click.events.OnBeforeHeaderSend = f.OnBeforeHeaderSend;
-        click.events.OnLocationChange = [this] { banner->ClickLocationChange(); };
-        click.events.OnSocketError = f.OnSocketError;
+            fetch, click, opener, clock, random,
+            BannerConfig{adUrl.empty() ? server.Url("/ads") : adUrl, "4711", kCatalogue});
         banner->SetUpPage();
         banner->SetUpBuffer();
+    }
+    BannerFetch Fetch() {
+        BannerFetch fetched = banner->Fetch();
+        if (!fetched.picture.empty()) banner->PictureShown();
+        return fetched;
     }
     const Banner::BannerVars& Vars() const { return banner->Vars(); }
 
     LocalHttpServer server;
     RecordingOpener opener;
-    THttpCli fetch{[] { QCoreApplication::processEvents(); }};
-    THttpCli click{[] { QCoreApplication::processEvents(); }};
+    FakeClock clock;
+    ScriptedRandom random;
+    std::int64_t msPerPass = 0;  // how far the clock moves on each pass of the fetch's wait
+    THttpCli fetch{[this] {
+                       QCoreApplication::processEvents();
+                       clock.Advance(msPerPass);
+                   },
+                   clock, std::chrono::milliseconds(50)};
+    THttpCli click{[] { QCoreApplication::processEvents(); }, clock};
     std::unique_ptr<Banner> banner;
-    std::vector<BannerDocument> documents;
 };
 
 struct FetchCase {
     const char* name;
     std::vector<std::pair<std::string, Canned>> answers;
     BannerState state;
-    std::optional<BannerPictureKind> document;  // nothing: no document end
-    bool hideBuiltIn = false;
+    BannerPictureKind kind;
+    BuiltInPicture builtIn;
     bool aborted = false;
-    bool builtIn = true;  // Fetch asks for the built-in picture
 };
 
 std::string Signed(std::string signature) {
     return PaddedTo(std::move(signature), 3000);
 }
 
+using enum BannerPictureKind;
+using enum BuiltInPicture;
 const std::vector<FetchCase> kFetchCases = {
     {"Gif1999Bytes",
      {{kBb, Body(PaddedTo(testpictures::StripedBanner(), 1999))}},
      BannerState::Idle,
-     BannerPictureKind::None},
-    {"Gif2000Bytes",
-     {{kBb, Body(kGif2000)}},
-     BannerState::Shown,
-     BannerPictureKind::Gif,
-     true,
-     false,
-     false},
+     None,
+     Show},
+    {"Gif2000Bytes", {{kBb, Body(kGif2000)}}, BannerState::Shown, Gif, Hide},
     {"JpegBehindUpperCaseJpg",
      {{kBb, To("/ads/b.JPG?x=1")}, {"/ads/b.JPG", Body(Signed("\xFF\xD8\xFF\xE0"))}},
      BannerState::Shown,
-     BannerPictureKind::Jpeg,
-     false,
-     false,
-     false},
+     Jpeg,
+     Keep},
     {"JpegBehindJpeg",
      {{kBb, To("/ads/b.jpeg")}, {"/ads/b.jpeg", Body(Signed("\xFF\xD8\xFF"))}},
      BannerState::Idle,
-     BannerPictureKind::None},
+     None,
+     Show},
     {"JpegWithoutRedirection",
      {{kBb, Body(Signed("\xFF\xD8\xFF\xE0"))}},
      BannerState::Idle,
-     BannerPictureKind::None},
+     None,
+     Show},
     {"GifAtJpgAddress",
      {{kBb, To("/ads/b.jpg")}, {"/ads/b.jpg", Body(kGif2000)}},
      BannerState::Shown,
-     BannerPictureKind::Gif,
-     true,
-     false,
-     false},
-    {"Png",
-     {{kBb, Body(Signed("\x89PNG\r\n\x1A\n"))}},
-     BannerState::Idle,
-     BannerPictureKind::OtherPicture,
-     true},
-    {"NotFound",
-     {{kBb, {.status = 404, .body = "not here"}}},
-     BannerState::Idle,
-     BannerPictureKind::None,
-     false,
-     true},
+     Gif,
+     Hide},
+    {"Png", {{kBb, Body(Signed("\x89PNG\r\n\x1A\n"))}}, BannerState::Idle, OtherPicture, Show},
+    {"NotFound", {{kBb, {.status = 404, .body = "not here"}}}, BannerState::Idle, None, Show, true},
     // An error after the document end: the picture was handed over, the fetch still failed.
     {"ServerErrorWithAPicture",
      {{kBb, {.status = 500, .body = kGif2000}}},
      BannerState::Idle,
-     BannerPictureKind::Gif,
-     true,
+     Gif,
+     Show,
      true},
-    {"NoBody", {{kBb, Body("")}}, BannerState::Loading, std::nullopt},
+    {"NoBody", {{kBb, Body("")}}, BannerState::Loading, None, Show},
     {"OverTheCap",
      {{kBb, Body(std::string(Banner::kBodyCap + 1, 'G'))}},
      BannerState::Idle,
-     std::nullopt,
-     false,
+     None,
+     Show,
      true},
-    {"RedirectionLoop", {{kBb, To("/loop")}}, BannerState::Idle, std::nullopt, false, true},
+    {"RedirectionLoop", {{kBb, To("/loop")}}, BannerState::Idle, None, Show, true},
 };
 
-class BannerFetch : public ::testing::TestWithParam<FetchCase> {};
+class BannerFetchTest : public ::testing::TestWithParam<FetchCase> {};
 
-TEST_P(BannerFetch, LeavesTheStateAndPictureTheAnswerCallsFor) {
+TEST_P(BannerFetchTest, LeavesTheStateAndPictureTheAnswerCallsFor) {
     const FetchCase& given = GetParam();
     BannerRig rig;
     for (const auto& [path, answer] : given.answers)
         rig.server.Put(path, answer);
-    EXPECT_EQ(rig.banner->Fetch(), given.builtIn);
+    const BannerFetch fetched = rig.Fetch();
+    EXPECT_EQ(fetched.kind, given.kind);
+    EXPECT_EQ(fetched.builtIn, given.builtIn);
+    EXPECT_EQ(fetched.picture.empty(), given.kind != Gif && given.kind != Jpeg);
     EXPECT_EQ(rig.Vars().bannerState, given.state);
     EXPECT_EQ(rig.Vars().bannerAborted, given.aborted);
     EXPECT_EQ(rig.Vars().bannerData.size(), 0u);  // nothing kept after the fetch
-    ASSERT_EQ(rig.documents.size(), given.document.has_value() ? 1u : 0u);
-    if (!given.document) return;
-    const BannerDocument& document = rig.documents.front();
-    EXPECT_EQ(document.kind, *given.document);
-    EXPECT_EQ(document.hideBuiltIn, given.hideBuiltIn);
-    const bool shows =
-        document.kind == BannerPictureKind::Gif || document.kind == BannerPictureKind::Jpeg;
-    EXPECT_EQ(document.picture.empty(), !shows);
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, BannerFetch, ::testing::ValuesIn(kFetchCases),
+INSTANTIATE_TEST_SUITE_P(Answers, BannerFetchTest, ::testing::ValuesIn(kFetchCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BannerFailure, ARefusedConnectionOrAnAnswerThatNeverEndsIsAFailedFetch) {
     BannerRig refused("http://127.0.0.1:" + std::to_string(LocalHttpServer::RefusedPort()));
-    EXPECT_TRUE(refused.banner->Fetch());
+    EXPECT_EQ(refused.Fetch().builtIn, Show);
     EXPECT_EQ(refused.Vars().bannerState, BannerState::Idle);
     EXPECT_TRUE(refused.Vars().bannerAborted);
 
-    BannerRig slow(std::string(), std::chrono::milliseconds(300));
+    // A minute passes on the fetch's clock while the server says nothing.
+    BannerRig slow;
     slow.server.Put(kBb, {.body = kGif2000, .wait = std::chrono::seconds(20)});
-    QElapsedTimer clock;
-    clock.start();
-    EXPECT_TRUE(slow.banner->Fetch());
-    EXPECT_LT(clock.elapsed(), 5000);
+    slow.msPerPass = 20001;
+    EXPECT_EQ(slow.Fetch().builtIn, Show);
     EXPECT_EQ(slow.Vars().bannerState, BannerState::Idle);
     EXPECT_TRUE(slow.Vars().bannerAborted);
+    // It ends on the first pass past the limit.
+    EXPECT_EQ(slow.clock.monotonic.time_since_epoch(), std::chrono::milliseconds(60003));
 }
 
 TEST(BannerWire, FetchAndClickThroughSendTheirAddressesCookiesAndReferer) {
     BannerRig rig;
     const std::string page = "http%3A//catalogue.example%3A8080/";
     EXPECT_EQ(rig.Vars().bannerLoc, page);
+    EXPECT_EQ(rig.Vars().bannerNoCache, kPageNumber);
     rig.server.Put(kBb, To("/ads/pic.jpg"));
     rig.server.Put(
         "/ads/pic.jpg",
         {.body = kGif2000, .headers = {{"Set-Cookie", "a=1; path=/"}, {"Set-Cookie", "b=2"}}});
-    rig.banner->Fetch();
-    const int nocache = rig.Vars().bannerNoCache;
-    EXPECT_GE(nocache, 0);
-    EXPECT_LT(nocache, 10000);
+    rig.Fetch();
+    EXPECT_EQ(rig.random.limits, (std::vector<int>{100000, 10000}));
+    EXPECT_EQ(rig.Vars().bannerNoCache, kFetchNumber);
     EXPECT_EQ(rig.Vars().bannerCookies, "b=2;a=1; path=/;");
     EXPECT_EQ(rig.Vars().bannerLocation, rig.server.Url("/ads/pic.jpg"));
 
@@ -206,14 +185,13 @@ TEST(BannerWire, FetchAndClickThroughSendTheirAddressesCookiesAndReferer) {
     const std::string advertiser = rig.server.Url("/shop?id=7&u=%41b");
     rig.server.Put(kBb, To(advertiser));
     rig.server.Put("/shop", Body("welcome"));
-    EXPECT_TRUE(rig.banner->ClickThrough());
+    EXPECT_EQ(rig.banner->ClickThrough(), BannerClick::FetchAgain);
     EXPECT_EQ(rig.opener.opened, std::vector<std::string>{advertiser});
     EXPECT_EQ(rig.Vars().bannerState, BannerState::Shown);
 
     const std::vector<httptest::RecordedRequest> requests = rig.server.Requests();
     ASSERT_EQ(requests.size(), 4u);
-    const std::string query =
-        "pubid=4711&pg=1&vbn=2&num=1&w=468&h=60&nocache=" + std::to_string(nocache);
+    const std::string query = "pubid=4711&pg=1&vbn=2&num=1&w=468&h=60&nocache=777";
     EXPECT_EQ(requests[0].target, "/ads/bb.cgi?cmd=ad&" + query + "&ref=&loc=" + page);
     EXPECT_EQ(requests[2].target, "/ads/bb.cgi?cmd=go&" + query + "&loc=" + page + "&ref=");
     for (const auto& request : requests) {  // redirected requests too
@@ -235,7 +213,7 @@ TEST(BannerWire, FetchAndClickThroughSendTheirAddressesCookiesAndReferer) {
     // A counter that does not redirect opens nothing and leaves the state alone.
     rig.server.Put(kBb, Body("counted"));
     rig.opener.opened.clear();
-    EXPECT_TRUE(rig.banner->ClickThrough());
+    EXPECT_EQ(rig.banner->ClickThrough(), BannerClick::FetchAgain);
     EXPECT_TRUE(rig.opener.opened.empty());
     EXPECT_EQ(rig.Vars().bannerState, BannerState::Shown);
 }

@@ -3,6 +3,7 @@
 
 #include "online/THttpCli.h"
 
+#include "FakeClock.h"
 #include "FakeHttpClient.h"
 #include "LocalHttpServer.h"
 
@@ -64,10 +65,14 @@ class HttpClientTest : public ::testing::Test {
   protected:
     LocalHttpServer server;
     int passes = 0;
+    FakeClock clock;
+    std::int64_t msPerPass = 0;  // how far the clock moves on each pass of the wait
     THttpCli client{[this] {
-        ++passes;
-        QCoreApplication::processEvents();
-    }};
+                        ++passes;
+                        clock.Advance(msPerPass);
+                        QCoreApplication::processEvents();
+                    },
+                    clock};
     HttpEventLog events{client};
 };
 
@@ -347,6 +352,21 @@ TEST_F(HttpClientTest, AChildKilledMidBodyIsASocketError) {
     EXPECT_LT(client.RcvdCount(), 300000);
     EXPECT_FALSE(client.Busy());
     EXPECT_TRUE(Children().empty());  // ended and reaped
+}
+
+// A child that writes nothing for longer than the server may stay silent hangs: it is ended,
+// and the request fails as a connection does.
+TEST_F(HttpClientTest, AChildSilentPastTheStallLimitIsTakenForHung) {
+    server.ServeBuild({.body = std::string(300000, 'x'), .stallAfter = 65536});
+    client.events.OnDocData = [&, inner = client.events.OnDocData](const char* data,
+                                                                   std::size_t length) {
+        inner(data, length);
+        msPerPass = 60000;  // the server is silent from here on
+    };
+    events.Request(GET, server.Url("/cgi-bin/download.pl"));
+    EXPECT_EQ(events.log, (Strings{"send GET", "begin", "data", "socket error", "error 0"}));
+    EXPECT_GT(clock.monotonic.time_since_epoch(), THttpCli::kStallLimit);
+    EXPECT_TRUE(Children().empty());
 }
 
 TEST_F(HttpClientTest, AbortFromATimerEndsTheWaitingRequestQuietly) {

@@ -64,10 +64,19 @@ TEST(UpdateDueTest, ChecksAtMostEveryFourteenDaysAndWritesTheDateFirst) {
         FakeClock clock(now);
         FakeSettings settings;
         if (c.stored) settings.bytes[kCheckDateName] = *c.stored;
-        EXPECT_EQ(UpdateCheckDue(settings, clock), c.due);
+        const CheckDue check = UpdateCheckDue(settings, clock);
+        EXPECT_EQ(check.due, c.due);
+        EXPECT_FALSE(check.error.has_value());
         EXPECT_EQ(settings.bytes.value(kCheckDateName),
                   c.due ? EncodeCheckDate(now) : c.stored.value_or(QByteArray()));
     }
+    // A date that cannot be written is an error, and no check runs.
+    FakeClock clock(now);
+    FakeSettings settings;
+    settings.failWrites = true;
+    const CheckDue check = UpdateCheckDue(settings, clock);
+    EXPECT_FALSE(check.due);
+    EXPECT_TRUE(check.error.has_value());
 }
 
 // The stored value as a person finds it in the settings file.
@@ -96,18 +105,15 @@ TEST(UpdateDueTest, AValueThatIsNotEightBytesOfBinaryDataStopsTheTestWithItsName
         ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
         ini.write(QByteArray("[General]\n") + c.line + "\n");
         ini.close();
-        try {
-            UpdateCheckDue(*store, clock);
-            ADD_FAILURE() << "no error";
-        } catch (const CheckDateError& e) {
-            EXPECT_STREQ(e.what(), c.error);
-        }
+        const CheckDue check = UpdateCheckDue(*store, clock);
+        EXPECT_FALSE(check.due);
+        EXPECT_EQ(check.error, std::optional<std::string>(c.error));
         EXPECT_EQ(store->TypeOf(kCheckDateName) == SettingType::Bytes,
                   QByteArray(c.line).contains("@ByteArray"));
     }
     // Once a check has written the date, the file holds eight bytes and the next test reads it.
     QFile::remove(file);
-    EXPECT_TRUE(UpdateCheckDue(*store, clock));
+    EXPECT_TRUE(UpdateCheckDue(*store, clock).due);
     EXPECT_EQ(store->ReadBytes(kCheckDateName), EncodeCheckDate(clock.now));
-    EXPECT_FALSE(UpdateCheckDue(*store, clock));
+    EXPECT_FALSE(UpdateCheckDue(*store, clock).due);
 }

@@ -3,25 +3,32 @@
 
 #include "online/UpdateOperation.h"
 
+#include "ElfBytes.h"
+#include "FakeClock.h"
 #include "FakeHttpClient.h"
-#include "UpdateRig.h"
+#include "RecordingSwap.h"
+#include "TestFiles.h"
+
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <elf.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 
 using namespace updatecheck;
 using httpfake::Response;
-using updatetest::Elf;
-using updatetest::kRunningSize;
+using testfiles::Elf;
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr std::int64_t kBuild = 200000;
+constexpr std::int64_t kRunningSize = 150000;  // the running executable of the rig
 constexpr char kService[] = "https://update.example.com";
 constexpr char kRemote[] = "93.184.216.34";
 
@@ -36,20 +43,118 @@ Response Answer(const std::string& body, std::int64_t length, const char* peer =
     return {.contentLength = length, .blocks = Blocks(body), .peer = peer};
 }
 
-struct Rig : updatetest::UpdateRig {
+// The operation in a private program folder, with a scripted client, a clock the test
+// moves and a swap that only records.
+struct Rig {
+    QTemporaryDir dir;
+    std::string folder = dir.path().toStdString() + "/";
+    std::string exe = folder + "torvane";
+    FakeClock clock;
+    RecordingSwap swap;
     httpfake::FakeHttpClient http;
+    int waits = 0;  // one-second pauses after a GET that returned without an end
+    std::vector<UpdateProgress> progress;
+    std::optional<UpdateOperation> op;
 
-    explicit Rig(const std::string& service = kService) { Make(http, service); }
-
-    // The HEAD's answer, then the GET's hops.
+    explicit Rig(const std::string& service = kService) {
+        testfiles::WriteBytes(exe, Elf(kRunningSize));
+        ::chmod(exe.c_str(), 0750);
+        op.emplace(http, clock, UpdateSite{service, TORVANE_TEST_VERSION, folder, exe}, swap,
+                   [this](std::uint32_t ms) {
+                       ++waits;
+                       clock.Advance(ms);
+                   });
+    }
+    bool Look() {
+        EXPECT_TRUE(op->Begin().started);
+        return op->Look().found;
+    }
+    // The HEAD's answer, then the GET's hops: whether the download may be installed.
     bool Fetch(std::vector<Response> get, std::int64_t offered = kBuild) {
         http.exchanges.push_back({{.contentLength = offered, .peer = get.back().peer}});
         http.exchanges.push_back(std::move(get));
-        return UpdateRig::Fetch();
+        if (!Look()) return false;
+        return op->Fetch([this](UpdateProgress p) { progress.push_back(p); }).installable;
     }
+    std::string Downloaded() const { return testfiles::ReadBytes(op->DownloadPath()); }
+};
+
+// What the operation shows, written down in order.
+struct RecordingView final : UpdateView {
+    std::vector<std::string> shown;
+    void ShowStatus(const QString& text) override { shown.push_back(text.toStdString()); }
+    void ShowWindow() override { shown.push_back("window"); }
+    void StartProgress() override { shown.push_back("bar"); }
+    void ShowProgress(UpdateProgress p) override {
+        shown.push_back(std::to_string(p.position) + "/" + std::to_string(p.maximum));
+    }
+    void HideProgress() override { shown.push_back("no bar"); }
+    void EndProgram() override { shown.push_back("end"); }
 };
 
 }  // namespace
+
+TEST(UpdateOperation, RunShowsEachStepAndClearsTheViewWhateverItReached) {
+    const std::string build = Elf(kBuild);
+    const std::vector<std::string> looking = {"Поиск новой версии программы."};
+    const std::vector<std::string> loading = {
+        "window", "Идет заказчка новой версии программы размером 200000 байт.", "bar"};
+    const auto join = [](std::initializer_list<std::vector<std::string>> parts) {
+        std::vector<std::string> all;
+        for (const auto& part : parts)
+            all.insert(all.end(), part.begin(), part.end());
+        return all;
+    };
+    const std::vector<std::string> progress = {"65536/200000", "131072/200000", "196608/200000",
+                                               "200000/200000"};
+    const std::vector<std::string> cleared = {"no bar", ""};
+    struct Case {
+        const char* what;
+        std::vector<std::vector<Response>> exchanges;
+        bool swapFails;
+        UpdateOutcome outcome;
+        std::vector<std::string> shown;
+    };
+    const Case cases[] = {
+        {"nothing new",
+         {{{.contentLength = 100000}}},
+         false,
+         UpdateOutcome::NothingNew,
+         join({looking, cleared})},
+        {"cut short",
+         {{{.contentLength = kBuild}}, {Answer(build.substr(0, 65536), kBuild)}},
+         false,
+         UpdateOutcome::Dropped,
+         join({looking, loading, {"65536/200000", "no bar"}, cleared})},
+        {"refused by the swap",
+         {{{.contentLength = kBuild}}, {Answer(build, kBuild)}},
+         true,
+         UpdateOutcome::Dropped,
+         join({looking, loading, progress, {"no bar", "Установка"}, cleared})},
+        {"installed",
+         {{{.contentLength = kBuild}}, {Answer(build, kBuild)}},
+         false,
+         UpdateOutcome::Installed,
+         join({looking, loading, progress, {"no bar", "Установка", "end"}, cleared})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Rig rig;
+        rig.swap.fail = c.swapFails;
+        for (const auto& exchange : c.exchanges)
+            rig.http.exchanges.push_back(exchange);
+        RecordingView view;
+        EXPECT_EQ(rig.op->Run(view), c.outcome);
+        EXPECT_EQ(view.shown, c.shown);
+        EXPECT_FALSE(rig.op->UnderWay());
+    }
+    // One operation at a time: a run while another waits shows nothing.
+    Rig rig;
+    rig.op->Begin();
+    RecordingView view;
+    EXPECT_EQ(rig.op->Run(view), UpdateOutcome::Busy);
+    EXPECT_TRUE(view.shown.empty());
+}
 
 TEST(UpdateOperation, BeginClearsAnEarlierTryAndOneOperationRunsAtATime) {
     Rig rig;

@@ -1,6 +1,6 @@
 #pragma once
 
-// A clock that stands still until the test moves it.
+// A clock that stands still until the test moves it; both readings move together.
 
 #include "platform/Clock.h"
 
@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QTime>
 
+#include <chrono>
 #include <utility>
 
 class FakeClock final : public Clock {
@@ -16,7 +17,12 @@ class FakeClock final : public Clock {
         : now(std::move(start)) {}
 
     QDateTime Now() const override { return now; }
-    void Advance(qint64 ms) { now = now.addMSecs(ms); }
+    std::chrono::steady_clock::time_point Monotonic() const override { return monotonic; }
+    void Advance(qint64 ms) {
+        now = now.addMSecs(ms);
+        monotonic += std::chrono::milliseconds(ms);
+    }
 
     QDateTime now;
+    std::chrono::steady_clock::time_point monotonic{};
 };
