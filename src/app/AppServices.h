@@ -15,6 +15,7 @@
 class Clock;
 class HttpClient;
 class LanguageFileDialog;
+class RandomSource;
 class InterfaceTable;
 class SettingsStore;
 class UrlOpener;
@@ -55,6 +56,8 @@ struct AppServices {
     InterfaceTable& interfaceTable;
     SettingsStore& settings;
     const Clock& clock;
+    // The chance the banner's cache-breaking numbers are drawn from; null for the system's.
+    RandomSource* random = nullptr;
     UrlOpener& urlOpener;
     UserMessages& messages;
     // The executable's folder with its closing separator: log, history, language status.

@@ -12,6 +12,7 @@
 #include "online/UpdateOperation.h"
 #include "online/WebSearch.h"
 #include "platform/FreeMemory.h"
+#include "platform/RandomSource.h"
 #include "platform/UrlOpener.h"
 #include "traffic/ConnectionLog.h"
 #include "util/CodePage.h"
@@ -94,8 +95,9 @@ TfrmMain::TfrmMain(AppServices services, QWidget* parent)
 
     components_ = form::BuildControls(*this);
     const form::HttpClientFactory makeClient =
-        services_.makeHttpClient ? services_.makeHttpClient : [] {
-            return std::unique_ptr<HttpClient>(std::make_unique<THttpCli>(&THttpCli::PumpWindow));
+        services_.makeHttpClient ? services_.makeHttpClient : [this] {
+            return std::unique_ptr<HttpClient>(
+                std::make_unique<THttpCli>(&THttpCli::PumpWindow, services_.clock));
         };
     // The tray icon only where a tray host is there already (see MakeTrayIcon).
     const bool trayHost = services_.trayAvailable && services_.trayAvailable();
@@ -104,8 +106,10 @@ TfrmMain::TfrmMain(AppServices services, QWidget* parent)
     HttpCli1 = &FindClient(*this, "HttpCli1");
     HttpCli2 = &FindClient(*this, "HttpCli2");
     getpic = &FindClient(*this, "getpic");
+    static SystemRandom systemRandom;
     banner_ =
-        std::make_unique<Banner>(*HttpCli1, *HttpCli2, services_.urlOpener,
+        std::make_unique<Banner>(*HttpCli1, *HttpCli2, services_.urlOpener, services_.clock,
+                                 services_.random ? *services_.random : systemRandom,
                                  BannerConfig{build_config::kAdUrl, build_config::kAdPublisher,
                                               build_config::kCatalogueUrl});
     lblInetStat = Find<QLabel>(*this, "lblInetStat");
@@ -164,7 +168,6 @@ TfrmMain::TfrmMain(AppServices services, QWidget* parent)
         *this, services_.urlOpener, build_config::kMakerUrl, services_.programFolder,
         services_.languageDialog ? services_.languageDialog(*this) : nullptr);
     WireControls();
-    WireBannerClients();
 
     monitor_ = std::make_unique<TrafficMonitor>(services_.interfaceTable, services_.settings,
                                                 services_.clock,
@@ -248,38 +251,6 @@ void TfrmMain::MakeTrayIcon() {
     WireTrayIcon();
 }
 
-void TfrmMain::WireBannerClients() {
-    HttpEvents& fetch = HttpCli1->events;
-    fetch.OnBeforeHeaderSend = [this](HttpMethod method, std::vector<std::string>& headers) {
-        HttpCli1BeforeHeaderSend(method, headers);
-    };
-    fetch.OnCookie = [this](const std::string& data, bool& accept) {
-        HttpCli1Cookie(data, accept);
-    };
-    fetch.OnLocationChange = [this] { HttpCli1LocationChange(); };
-    fetch.OnDocData = [this](const char* buffer, std::size_t length) {
-        HttpCli1DocData(buffer, length);
-    };
-    fetch.OnDocEnd = [this] { HttpCli1DocEnd(); };
-    fetch.OnPoll = [this] { banner_->FetchPoll(); };
-    fetch.OnSocketError = [this] { HttpCli1SocketError(); };
-    fetch.OnSocksError = [this](int error, const std::string& message) {
-        HttpCli1SocksError(error, message);
-    };
-
-    HttpEvents& click = HttpCli2->events;
-    click.OnBeforeHeaderSend = fetch.OnBeforeHeaderSend;  // the same Referer line
-    click.OnLocationChange = [this] { HttpCli2LocationChange(); };
-    click.OnDocBegin = [this] { HttpCli2DocBegin(); };
-    click.OnDocData = [this](const char* buffer, std::size_t length) {
-        HttpCli2DocData(buffer, length);
-    };
-    click.OnSocketError = [this] { HttpCli2SocketError(); };
-    click.OnSocksError = [this](int error, const std::string& message) {
-        HttpCli2SocksError(error, message);
-    };
-}
-
 // ---------------------------------------------------------------------------------------
 // Start-up sequence
 
@@ -309,8 +280,9 @@ void TfrmMain::FormCreate() {
         [] {},
         // 9. One sampling tick and one diagram tick right away.
         [this] {
+            const int shownBefore = errorsShown_;
             tmrRefreshTimer();
-            tmrDrawTimer();
+            if (errorsShown_ == shownBefore) tmrDrawTimer();
         },
         // 10. The diagram cleared to the button face.
         [this] {
@@ -338,8 +310,10 @@ void TfrmMain::FormCreate() {
         },
     };
     for (const auto& step : steps) {
+        const int shownBefore = errorsShown_;
         try {
             step();
+            if (errorsShown_ != shownBefore) return;
         } catch (const std::exception& e) {
             ReportError(QString::fromUtf8(e.what()));
             return;
@@ -600,7 +574,7 @@ void TfrmMain::selAdapterChange() {
         services_.messages.Show(MessageOwner(), AdapterPrompt(), kProgramTitle,
                                 QMessageBox::NoIcon);
     }
-    if (choice.error.has_value()) throw std::runtime_error(choice.error->toStdString());
+    if (choice.error.has_value()) ReportError(*choice.error);
 }
 
 void TfrmMain::tmrRefreshTimer() {
@@ -615,7 +589,7 @@ void TfrmMain::tmrRefreshTimer() {
     show(edtByteWriteToday, fields.totalWrite);
     show(edtByteReadTodayLastSessinon, fields.curRead);
     show(edtByteWriteTodayLastSessinon, fields.curWrite);
-    if (fields.error.has_value()) throw std::runtime_error(fields.error->toStdString());
+    if (fields.error.has_value()) ReportError(*fields.error);
 }
 
 void TfrmMain::tmrDrawTimer() {
@@ -718,37 +692,34 @@ void TfrmMain::Timer2Timer() {
     stop();
     const auto stopAgain = qScopeGuard(stop);
     if (!update_) return;
-    if (updatecheck::UpdateCheckDue(services_.settings, services_.clock)) btndClick();
+    const updatecheck::CheckDue check =
+        updatecheck::UpdateCheckDue(services_.settings, services_.clock);
+    if (check.error.has_value()) return ReportError(QString::fromStdString(*check.error));
+    if (check.due) btndClick();
 }
 
 void TfrmMain::btndClick() {
     if (!update_) return;
-    const updatecheck::UpdateOperation::Begun begun = update_->Begin();
-    if (!begun.started) return;  // one is under way already
-    const auto end = qScopeGuard([this] {
-        update_->End();
-        ProgressBar2->hide();
-        stbar->clear();
-    });
-    stbar->setText(begun.statusText);
-    const updatecheck::UpdateOperation::Offer offer = update_->Look();
-    if (!offer.found) return;
-    RxTrayIconDblClick();
-    stbar->setText(offer.statusText);
-    ProgressBar2->setValue(ProgressBar2->minimum());
-    ProgressBar2->show();
-    const updatecheck::UpdateOperation::Download download =
-        update_->Fetch([this](updatecheck::UpdateOperation::Progress progress) {
-            ProgressBar2->setMaximum(progress.maximum);
-            ProgressBar2->setValue(progress.position);
-        });
-    ProgressBar2->hide();
-    if (!download.installable) return;
-    stbar->setText(download.statusText);
-    if (update_->Install().closeProgram) {
-        closeFlag_ = true;
-        close();
-    }
+    struct View final : updatecheck::UpdateView {
+        TfrmMain& window;
+        explicit View(TfrmMain& w) : window(w) {}
+        void ShowStatus(const QString& text) override { window.stbar->setText(text); }
+        void ShowWindow() override { window.RxTrayIconDblClick(); }
+        void StartProgress() override {
+            window.ProgressBar2->setValue(window.ProgressBar2->minimum());
+            window.ProgressBar2->show();
+        }
+        void ShowProgress(updatecheck::UpdateProgress progress) override {
+            window.ProgressBar2->setMaximum(progress.maximum);
+            window.ProgressBar2->setValue(progress.position);
+        }
+        void HideProgress() override { window.ProgressBar2->hide(); }
+        void EndProgram() override {
+            window.closeFlag_ = true;
+            window.close();
+        }
+    } view(*this);
+    update_->Run(view);
 }
 
 void TfrmMain::N1Click() {
@@ -768,66 +739,26 @@ void TfrmMain::tmrBannerTimer() {
 }
 
 void TfrmMain::Button1Click() {
-    // Unless a banner is shown, the built-in picture takes its place.
-    if (banner_->Fetch()) Image2->setVisible(true);
+    const BannerFetch fetched = banner_->Fetch();
+    if (fetched.builtIn == BuiltInPicture::Hide) Image2->hide();
+    if (!fetched.picture.empty()) {
+        // A picture that cannot be decoded leaves the last banner in place, the state at 0,
+        // and the built-in picture in front of it.
+        if (bannerView_->Show(fetched.kind, fetched.picture))
+            banner_->PictureShown();
+        else
+            Image2->setVisible(true);
+    }
+    if (fetched.builtIn == BuiltInPicture::Show) Image2->setVisible(true);
 }
 
 void TfrmMain::Image1Click() {
-    if (banner_->ClickThrough()) Button1Click();
+    if (banner_->ClickThrough() == BannerClick::FetchAgain) Button1Click();
 }
 
 void TfrmMain::Image2Click() {
     banner_->BuiltInClick();
     Button1Click();
-}
-
-void TfrmMain::HttpCli1BeforeHeaderSend(HttpMethod, std::vector<std::string>& headers) {
-    banner_->BeforeHeaderSend(headers);
-}
-
-void TfrmMain::HttpCli1Cookie(const std::string& data, bool&) {
-    banner_->FetchCookie(data);
-}
-
-void TfrmMain::HttpCli1LocationChange() {
-    banner_->FetchLocationChange();
-}
-
-void TfrmMain::HttpCli1DocData(const char* buffer, std::size_t length) {
-    banner_->FetchDocData(buffer, length);
-}
-
-void TfrmMain::HttpCli1DocEnd() {
-    const BannerDocument document = banner_->FetchDocEnd();
-    if (document.hideBuiltIn) Image2->hide();
-    if (document.picture.empty()) return;
-    // A picture that cannot be decoded leaves the last banner in place and the state at 0.
-    if (bannerView_->Show(document.kind, document.picture)) banner_->PictureShown();
-}
-
-void TfrmMain::HttpCli1SocketError() {
-    banner_->ConnectionFailed();
-}
-
-void TfrmMain::HttpCli1SocksError(int, const std::string&) {
-    banner_->ConnectionFailed();
-}
-
-void TfrmMain::HttpCli2LocationChange() {
-    banner_->ClickLocationChange();
-}
-
-// The answer of the click counter is not wanted; its body is dropped as it comes.
-void TfrmMain::HttpCli2DocBegin() {}
-
-void TfrmMain::HttpCli2DocData(const char*, std::size_t) {}
-
-void TfrmMain::HttpCli2SocketError() {
-    banner_->ConnectionFailed();
-}
-
-void TfrmMain::HttpCli2SocksError(int, const std::string&) {
-    banner_->ConnectionFailed();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -846,6 +777,7 @@ void TfrmMain::Guarded(const std::function<void()>& handler) {
 void TfrmMain::ReportError(const QString& text) {
     // One box at a time: the timers go on while it is open, and a fault that repeats every
     // second must not pile up boxes.
+    ++errorsShown_;
     if (reportingError_) return;
     reportingError_ = true;
     const auto done = qScopeGuard([this] { reportingError_ = false; });

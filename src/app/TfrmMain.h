@@ -80,19 +80,6 @@ class TfrmMain final : public QWidget {
     void Button1Click();  // banner refresh
     void Image1Click();
     void Image2Click();
-    // Events of the banner's HTTP clients (HttpCli1 fetches, HttpCli2 clicks through).
-    void HttpCli1BeforeHeaderSend(HttpMethod method, std::vector<std::string>& headers);
-    void HttpCli1Cookie(const std::string& data, bool& accept);
-    void HttpCli1LocationChange();
-    void HttpCli1DocData(const char* buffer, std::size_t length);
-    void HttpCli1DocEnd();
-    void HttpCli1SocketError();
-    void HttpCli1SocksError(int error, const std::string& message);
-    void HttpCli2LocationChange();
-    void HttpCli2DocBegin();
-    void HttpCli2DocData(const char* buffer, std::size_t length);
-    void HttpCli2SocketError();
-    void HttpCli2SocksError(int error, const std::string& message);
     void btnSearchClick();
     void btnSelectLanguageClick();
     void btndClick();  // the update operation
@@ -142,7 +129,6 @@ class TfrmMain final : public QWidget {
 
   private:
     void WireControls();
-    void WireBannerClients();
     void WireTrayIcon();
     void MakeTrayIcon();
     void OnTrayActivated(int reason);
@@ -225,4 +211,5 @@ class TfrmMain final : public QWidget {
     QElapsedTimer clickClock_;
     bool placed_ = false;
     bool reportingError_ = false;
+    int errorsShown_ = 0;  // a step of the start-up sequence that showed one ends it
 };

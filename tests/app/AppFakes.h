@@ -8,6 +8,7 @@
 #include "FakeInterfaceTable.h"
 #include "FakeSettings.h"
 #include "RecordingOpener.h"
+#include "ScriptedRandom.h"
 #include "app/AppServices.h"
 #include "app/LanguageChoice.h"
 #include "app/TfrmMain.h"
@@ -83,6 +84,7 @@ struct Rig {
     FakeInterfaceTable table;
     FakeSettings settings;
     FakeClock clock;
+    ScriptedRandom random;  // draws 0 unless a test gives numbers
     RecordingOpener opener;
     Messages messages;
     bool trayAvailable = true;
@@ -108,6 +110,7 @@ struct Rig {
             .interfaceTable = table,
             .settings = settings,
             .clock = clock,
+            .random = &random,
             .urlOpener = opener,
             .messages = messages,
             .programFolder = ProgramFolder(),

@@ -48,9 +48,10 @@ class BannerWindowTest : public ::testing::Test {
         // The window's real clients, with the advertising service's address on this server.
         rig.makeHttpClient = [this] {
             return std::unique_ptr<HttpClient>(std::make_unique<RetargetedHttpClient>(
-                std::make_unique<THttpCli>(&THttpCli::PumpWindow), build_config::kAdUrl,
+                std::make_unique<THttpCli>(&THttpCli::PumpWindow, rig.clock), build_config::kAdUrl,
                 server.Url("")));
         };
+        rig.random.numbers = {31337, 4711};  // at start-up, and for the first fetch
         window = rig.MakeWindow();
         window->FormCreate();
     }
@@ -94,8 +95,7 @@ TEST_F(BannerWindowTest, OpeningFromTheTrayShowsTheBannerWhoseClickGoesToTheAdve
     const std::vector<httptest::RecordedRequest> fetches = server.Requests();
     ASSERT_EQ(fetches.size(), 1u);
     EXPECT_EQ(fetches[0].target, "/bb.cgi?cmd=ad&pubid=" + std::string(build_config::kAdPublisher) +
-                                     "&pg=1&vbn=2&num=1&w=468&h=60&nocache=" +
-                                     std::to_string(window->bannerNoCache()) +
+                                     "&pg=1&vbn=2&num=1&w=468&h=60&nocache=4711"
                                      "&ref=&loc=http%3A//catalogue.example.com/");
     EXPECT_EQ(fetches[0].version, "HTTP/1.0");
     EXPECT_EQ(fetches[0].Header("User-Agent"), "Mozilla/6.0 (compatible)");

@@ -135,9 +135,8 @@ TEST_F(UpdateWindowTest, AFirstRunFindsANewBuildShowsTheWindowDownloadsAndEndsFo
     EXPECT_FALSE(Child<QTimer>("Timer1")->isActive());
 }
 
+// Which downloads are whole is the operation's business; here the window after one that is not.
 TEST_F(UpdateWindowTest, ADownloadThatIsNotWholeLeavesTheProgramAsItWas) {
-    Response failed = Build();
-    failed.status = 404;
     struct Case {
         const char* what;
         Response get;
@@ -145,9 +144,7 @@ TEST_F(UpdateWindowTest, ADownloadThatIsNotWholeLeavesTheProgramAsItWas) {
     };
     const Case cases[] = {
         {"cut short", Build(150000), 0},
-        {"longer than announced", Build(kBuild, 150000), 0},
-        {"an error status", failed, 0},
-        {"no end and no error", {.contentLength = kBuild}, 61},
+        {"no end and no error", {.contentLength = kBuild}, 61},  // paced by the window's wait
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -170,18 +167,13 @@ TEST_F(UpdateWindowTest, ADownloadThatIsNotWholeLeavesTheProgramAsItWas) {
 
 TEST_F(UpdateWindowTest, WithoutANewBuildTheWindowStaysInTheTray) {
     Start();
-    const Response heads[] = {{.contentLength = 100000}, {.contentLength = 150000}, {}};
-    for (const Response& head : heads) {
-        Getpic().exchanges.push_back({head});
-        Child<QAction>("N1")->trigger();
-    }
-    EXPECT_EQ(Getpic().sent.size(), 3u);  // three HEADs, no GET
+    Getpic().exchanges.push_back({{.contentLength = 150000}});  // the running build's size
+    Child<QAction>("N1")->trigger();
+    EXPECT_EQ(Getpic().sent.size(), 1u);  // the HEAD, no GET
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(bannerFetches, 0);
     EXPECT_EQ(Child<QLabel>("stbar")->text(), "");
-    EXPECT_EQ(seen.size(), 3u);
-    for (const Seen& s : seen)
-        EXPECT_EQ(s.status, kLooking);
+    EXPECT_EQ(seen, (std::vector<Seen>{{kLooking, false, 100, 0, false}}));
 }
 
 TEST_F(UpdateWindowTest, ACheckDateThatIsNotEightBytesIsShownAndNoCheckRuns) {
