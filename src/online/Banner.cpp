@@ -9,7 +9,6 @@
 #include <array>
 #include <cctype>
 #include <cstdint>
-#include <exception>
 #include <utility>
 
 namespace {
@@ -160,9 +159,7 @@ BannerFetch Banner::Fetch() {
         DropData();
         document_ = BannerFetch{};
         fetchStarted_ = clock_.Monotonic();
-        try {
-            HttpCli1.Get();
-        } catch (const std::exception&) {
+        if (HttpCli1.Get().error.has_value()) {
             // Not the user's business: the built-in picture stands in.
             vars_.bannerAborted = true;
             vars_.bannerState = BannerState::Idle;
@@ -190,12 +187,8 @@ BannerClick Banner::ClickThrough() {
     HttpCli2.URL = ClickAddress();
     HttpCli2.Cookie = vars_.bannerCookies;
     HttpCli2.NoCache = true;
-    try {
-        if (!HttpCli2.Busy()) clickOpened_ = false;
-        HttpCli2.Get();
-    } catch (const std::exception&) {
-        HttpCli2.Abort();
-    }
+    if (!HttpCli2.Busy()) clickOpened_ = false;
+    if (HttpCli2.Get().error.has_value()) HttpCli2.Abort();
     return BannerClick::FetchAgain;
 }
 

@@ -12,25 +12,21 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <stdexcept>
+#include <optional>
 #include <string>
 #include <vector>
 
 enum class HttpMethod { httpGET, httpHEAD };
 
-// Raised by Get and Head: a final status of 400 or more (after the document events), a
-// connection failure (after OnSocketError), a request on a busy client ("HTTP component is
-// busy"), or an answer the client refuses (a redirection loop, a scheme other than http or
-// https). Status() is the HTTP status of the answer concerned; 0 for a failure of the
-// connection (also one broken off in the middle of an answer), for a busy client and for an
-// address the client cannot request.
-class HttpError : public std::runtime_error {
-  public:
-    HttpError(int status, const std::string& text) : std::runtime_error(text), status_(status) {}
-    int Status() const { return status_; }
-
-  private:
-    int status_;
+// How a request of Get or Head ended. An error for a final status of 400 or more (after the
+// document events), a connection failure (after OnSocketError), a request on a busy client
+// ("HTTP component is busy"), or an answer the client refuses (a redirection loop, a scheme
+// other than http or https). `status` is the HTTP status of the answer concerned; 0 for a
+// failure of the connection (also one broken off in the middle of an answer), for a busy
+// client and for an address the client cannot request.
+struct HttpResult {
+    int status = 0;
+    std::optional<std::string> error;
 };
 
 // The events, in the order they arrive during one exchange. Each may be left empty.
@@ -81,8 +77,8 @@ class HttpClient {
     // Blocking requests, sent as HTTP/1.0; redirections are followed by the client itself.
     // They return when the exchange is over, or at once after Abort (without an error and
     // without OnDocEnd).
-    virtual void Get() = 0;
-    virtual void Head() = 0;
+    virtual HttpResult Get() = 0;
+    virtual HttpResult Head() = 0;
     // Ends a running exchange and leaves the client ready; harmless on a ready client.
     virtual void Abort() = 0;
     virtual bool Busy() const = 0;

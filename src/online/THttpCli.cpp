@@ -21,6 +21,13 @@
 
 namespace httpcli {
 
+// A failure that ends the request; Request turns it into the result, so it never leaves
+// the client.
+struct Failed {
+    int status;
+    std::string text;
+};
+
 // The head of one answer, as far as the client needs it.
 struct Answer {
     int status = 0;
@@ -50,6 +57,7 @@ struct Child {
 
 using httpcli::Answer;
 using httpcli::Child;
+using httpcli::Failed;
 
 namespace {
 
@@ -149,10 +157,19 @@ void THttpCli::Abort() {
     if (busy_) End();
 }
 
+HttpResult THttpCli::Request(HttpMethod method) {
+    try {
+        Run(method);
+    } catch (const Failed& failed) {
+        return {failed.status, failed.text};
+    }
+    return {status_, std::nullopt};
+}
+
 void THttpCli::Run(HttpMethod method) {
-    if (busy_) throw HttpError(0, "HTTP component is busy");
+    if (busy_) throw Failed{0, "HTTP component is busy"};
     const std::string origin = httpaddress::OriginOf(URL);
-    if (origin.empty()) throw HttpError(0, "Not an http or https address: " + URL);
+    if (origin.empty()) throw Failed{0, "Not an http or https address: " + URL};
 
     const std::uint64_t generation = ++generation_;
     busy_ = true;
@@ -409,7 +426,7 @@ void THttpCli::Completed(std::uint64_t generation) {
     const int status = status_;
     const std::string text = statusText_;
     End();
-    if (status >= 400) throw HttpError(status, text);
+    if (status >= 400) throw Failed{status, text};
 }
 
 void THttpCli::Redirect(std::uint64_t generation) {
@@ -462,5 +479,5 @@ void THttpCli::DropChild() {
 
 void THttpCli::Fail(int status, const std::string& text) {
     End();
-    throw HttpError(status, text);
+    throw Failed{status, text};
 }

@@ -65,8 +65,8 @@ class THttpCli final : public HttpClient {
     THttpCli(const THttpCli&) = delete;
     THttpCli& operator=(const THttpCli&) = delete;
 
-    void Get() override { Run(HttpMethod::httpGET); }
-    void Head() override { Run(HttpMethod::httpHEAD); }
+    HttpResult Get() override { return Request(HttpMethod::httpGET); }
+    HttpResult Head() override { return Request(HttpMethod::httpHEAD); }
     void Abort() override;
     bool Busy() const override { return busy_; }
 
@@ -78,6 +78,8 @@ class THttpCli final : public HttpClient {
   private:
     using Answer = httpcli::Answer;
 
+    // Run, with a failure that ends it as the result.
+    HttpResult Request(HttpMethod method);
     void Run(HttpMethod method);
     // Starts the child for location_: OnBeforeHeaderSend, then the child.
     void Send(std::uint64_t generation);

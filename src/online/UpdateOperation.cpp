@@ -108,13 +108,8 @@ UpdateOperation::Begun UpdateOperation::Begin() {
 
 UpdateOperation::Offer UpdateOperation::Look() {
     if (!underWay_) return {};
-    try {
-        Prepare();
-        getpic_.Head();
-    } catch (const std::exception&) {
-        return {};
-    }
-    if (cancelled_) return {};
+    Prepare();
+    if (getpic_.Head().error.has_value() || cancelled_) return {};
     const std::int64_t size = getpic_.ContentLength();
     // Code from a plain-http answer of a remote host could have been changed on the way.
     if (!TrustedOrigin(getpic_.Location(), getpic_.PeerAddress())) return {};
@@ -180,11 +175,7 @@ UpdateOperation::Download UpdateOperation::Fetch(const std::function<void(Progre
     } cleared{getpic_};
 
     updateLastData = clock_.Now();
-    try {
-        getpic_.Get();
-    } catch (const std::exception&) {
-        return {};
-    }
+    if (getpic_.Get().error.has_value()) return {};
     updateLastData = clock_.Now();
     while (!updateDone && !cancelled_) {
         wait_(1000);

@@ -25,7 +25,7 @@ struct Response {
     std::string location{};
     std::int64_t contentLength = -1;
     std::vector<std::string> blocks{};  // body blocks (not delivered for HEAD)
-    bool connectionFails = false;       // no answer: OnSocketError, then HttpError(0)
+    bool connectionFails = false;       // no answer: OnSocketError, then an error of status 0
     bool stalls = false;  // after the blocks the request waits (pump, OnPoll) until aborted
     std::string peer = "127.0.0.1";
 };
@@ -41,14 +41,15 @@ struct SentRequest {
 
 class FakeHttpClient final : public HttpClient {
   public:
-    // One entry per Get or Head, taken in order: the answers of its hops.
+    // One entry per Get or Head, taken in order: the answers of its hops. A request nobody
+    // scripted fails.
     std::deque<std::vector<Response>> exchanges;
     std::vector<SentRequest> sent;
     // Runs before every request header and every block, as the window's loop would.
     std::function<void()> pump;
 
-    void Get() override { Run(HttpMethod::httpGET); }
-    void Head() override { Run(HttpMethod::httpHEAD); }
+    HttpResult Get() override { return Request(HttpMethod::httpGET); }
+    HttpResult Head() override { return Request(HttpMethod::httpHEAD); }
     void Abort() override {
         if (busy_) End();
     }
@@ -59,9 +60,22 @@ class FakeHttpClient final : public HttpClient {
     std::string PeerAddress() const override { return peer_; }
 
   private:
+    struct Failed {
+        HttpResult result;
+    };
+
+    HttpResult Request(HttpMethod method) {
+        if (busy_) return {0, "HTTP component is busy"};
+        if (exchanges.empty()) return {0, "no exchange scripted for " + URL};
+        try {
+            Run(method);
+        } catch (const Failed& failed) {
+            return failed.result;
+        }
+        return {status_, std::nullopt};
+    }
+
     void Run(HttpMethod method) {
-        if (busy_) throw HttpError(0, "HTTP component is busy");
-        if (exchanges.empty()) throw std::logic_error("no exchange scripted for " + URL);
         const std::vector<Response> hops = std::move(exchanges.front());
         exchanges.pop_front();
         const std::uint64_t generation = ++generation_;
@@ -129,6 +143,7 @@ class FakeHttpClient final : public HttpClient {
             if (events.OnDocEnd) events.OnDocEnd();
             if (!Live(generation)) return;
         }
+        status_ = answer.status;
         if (answer.status >= 400) Fail(answer.status, std::to_string(answer.status));
         End();
     }
@@ -147,11 +162,12 @@ class FakeHttpClient final : public HttpClient {
     }
     [[noreturn]] void Fail(int status, const std::string& text) {
         End();
-        throw HttpError(status, text);
+        throw Failed{{status, text}};
     }
 
     bool busy_ = false;
     std::uint64_t generation_ = 0;
+    int status_ = 0;
     std::int64_t contentLength_ = -1;
     std::int64_t rcvdCount_ = 0;
     std::string location_;
@@ -164,7 +180,7 @@ namespace httptest {
 
 // The events of a client as texts: "send GET", "cookie <value>", "location <address>",
 // "begin", "data" (once for a run of blocks; `body` and `blocks` keep them), "end",
-// "socket error"; Request() adds "error <status>" for an HttpError it caught.
+// "socket error"; Request() adds "error <status>" for a request that failed.
 class HttpEventLog {
   public:
     std::vector<std::string> log;
@@ -192,14 +208,11 @@ class HttpEventLog {
         events.OnSocketError = [this] { log.push_back("socket error"); };
     }
 
-    // Runs one request, recording an HttpError instead of letting it out.
+    // Runs one request, recording its error.
     void Request(HttpMethod method, const std::string& url) {
         client_.URL = url;
-        try {
-            method == HttpMethod::httpGET ? client_.Get() : client_.Head();
-        } catch (const HttpError& error) {
-            log.push_back("error " + std::to_string(error.Status()));
-        }
+        const HttpResult result = method == HttpMethod::httpGET ? client_.Get() : client_.Head();
+        if (result.error.has_value()) log.push_back("error " + std::to_string(result.status));
     }
 
   private:

@@ -16,13 +16,13 @@ class RetargetedHttpClient final : public HttpClient {
     RetargetedHttpClient(std::unique_ptr<HttpClient> inner, std::string from, std::string to)
         : inner_(std::move(inner)), from_(std::move(from)), to_(std::move(to)) {}
 
-    void Get() override {
+    HttpResult Get() override {
         Forward();
-        inner_->Get();
+        return inner_->Get();
     }
-    void Head() override {
+    HttpResult Head() override {
         Forward();
-        inner_->Head();
+        return inner_->Head();
     }
     void Abort() override { inner_->Abort(); }
     bool Busy() const override { return inner_->Busy(); }
