@@ -5,12 +5,12 @@
 #include "platform/linux/NetlinkInterfaceTable.h"
 
 #include "PrivateNetns.h"
+#include "TunDevice.h"
 
 #include <gtest/gtest.h>
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <linux/if_tun.h>
 #include <linux/sockios.h>
 #include <net/if.h>
 #include <sys/ioctl.h>
@@ -25,20 +25,12 @@
 #pragma GCC diagnostic pop
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <set>
-#include <thread>
 
 namespace {
-
-const IfRow* FindRow(const std::vector<IfRow>& rows, const std::string& name) {
-    const auto it =
-        std::find_if(rows.begin(), rows.end(), [&](const IfRow& row) { return row.name == name; });
-    return it == rows.end() ? nullptr : &*it;
-}
 
 // The first line of `command`'s output.
 std::string Output(const std::string& command) {
@@ -80,39 +72,6 @@ bool SetLinkSpeed(const std::string& name, std::uint32_t mbps) {
     return done;
 }
 
-// A tap device held open by this process, so that it has carrier.
-class OpenTap {
-  public:
-    explicit OpenTap(const std::string& name) {
-        fd_ = open("/dev/net/tun", O_RDWR | O_CLOEXEC);
-        if (fd_ < 0) return;
-        ifreq request{};
-        request.ifr_flags = IFF_TAP | IFF_NO_PI;
-        std::snprintf(request.ifr_name, sizeof request.ifr_name, "%s", name.c_str());
-        if (ioctl(fd_, TUNSETIFF, &request) != 0) {
-            close(fd_);
-            fd_ = -1;
-        }
-    }
-    ~OpenTap() {
-        if (fd_ >= 0) close(fd_);
-    }
-    bool ok() const { return fd_ >= 0; }
-    // Hands a frame to the kernel as if it had arrived on the device.
-    bool Inject(std::size_t size) {
-        std::vector<std::uint8_t> frame(size, 0);
-        std::memset(frame.data(), 0xFF, 6);  // broadcast
-        const std::uint8_t source[6] = {0x02, 0, 0, 0, 0, 0x42};
-        std::memcpy(frame.data() + 6, source, 6);
-        frame[12] = 0x88;  // local experimental EtherType: nobody answers it
-        frame[13] = 0xB5;
-        return write(fd_, frame.data(), frame.size()) == static_cast<ssize_t>(size);
-    }
-
-  private:
-    int fd_ = -1;
-};
-
 class NetlinkInterfaceTableTest : public testing::Test {
   protected:
     void SetUp() override {
@@ -125,23 +84,6 @@ class NetlinkInterfaceTableTest : public testing::Test {
         auto rows = table.Read();
         EXPECT_TRUE(rows.has_value());
         return rows.value_or(std::vector<IfRow>{});
-    }
-
-    // The device's row once its operational state is as expected; the kernel passes on
-    // some carrier changes with a delay of up to a second.
-    IfRow WaitFor(InterfaceTable& table, const std::string& name, bool operational) {
-        IfRow row;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        do {
-            const std::vector<IfRow> rows = ReadOk(table);
-            const IfRow* found = FindRow(rows, name);
-            if (found == nullptr) break;
-            row = *found;
-            if ((row.dwOperStatus != 0) == operational) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        } while (std::chrono::steady_clock::now() < deadline);
-        EXPECT_EQ(row.name, name);
-        return row;
     }
 
     std::unique_ptr<PrivateNetns> netns_;
@@ -268,11 +210,12 @@ TEST_F(NetlinkInterfaceTableTest, OperationalStateAndSpeed) {
     EXPECT_EQ(loopback.dwSpeed, 0u);
 
     // Held open, the tap device gets carrier. Its driver reports whatever speed it was given.
-    OpenTap tap("tvt-tap");
+    TunDevice tap("tvt-tap", TunDevice::Mode::Tap);
     ASSERT_TRUE(tap.ok());
     ASSERT_TRUE(SetLinkSpeed("tvt-tap", 100));
-    IfRow tapRow = WaitFor(table, "tvt-tap", true);
-    EXPECT_NE(tapRow.dwOperStatus, 0u);
+    std::optional<IfRow> operational = WaitForOperState(table, "tvt-tap");
+    ASSERT_TRUE(operational);
+    IfRow tapRow = *operational;
     table.MeasureSpeed(tapRow);
     EXPECT_EQ(tapRow.dwSpeed, 100'000'000u);
     ASSERT_TRUE(SetLinkSpeed("tvt-tap", 2500));
@@ -284,10 +227,10 @@ TEST_F(NetlinkInterfaceTableTest, OperationalStateAndSpeed) {
 
     // Down again: not operational, speed 0.
     ASSERT_TRUE(PrivateNetns::Ip("link set tvt-peer down"));
-    IfRow down = WaitFor(table, "tvt-up", false);
-    EXPECT_EQ(down.dwOperStatus, 0u);
-    table.MeasureSpeed(down);
-    EXPECT_EQ(down.dwSpeed, 0u);
+    std::optional<IfRow> down = WaitForOperState(table, "tvt-up", false);
+    ASSERT_TRUE(down);
+    table.MeasureSpeed(*down);
+    EXPECT_EQ(down->dwSpeed, 0u);
 }
 
 TEST_F(NetlinkInterfaceTableTest, WirelessDevicesAreToldBySysfs) {
@@ -309,17 +252,19 @@ TEST_F(NetlinkInterfaceTableTest, WirelessDevicesAreToldBySysfs) {
     ASSERT_EQ(mkdir((w1 + "/phy80211").c_str(), 0755), 0);
 
     NetlinkInterfaceTable table;
-    IfRow wireless = WaitFor(table, "tvt-w0", true);
-    EXPECT_EQ(wireless.dwType, 71u);
-    EXPECT_EQ(WaitFor(table, "tvt-w1", true).dwType, 71u);
-    EXPECT_EQ(WaitFor(table, "tvt-e0", true).dwType, 6u);
+    for (const auto& [name, type] : {std::pair{"tvt-w0", 71u}, {"tvt-w1", 71u}, {"tvt-e0", 6u}}) {
+        const std::optional<IfRow> row = WaitForOperState(table, name);
+        ASSERT_TRUE(row) << name;
+        EXPECT_EQ(row->dwType, type) << name;
+    }
+    IfRow wireless = WaitForOperState(table, "tvt-w0").value_or(IfRow{});
 
     // No station to ask (the kernel may not even know wireless): operational, no speed.
     table.MeasureSpeed(wireless);
     EXPECT_EQ(wireless.dwSpeed, 0u);
     EXPECT_NE(wireless.dwOperStatus, 0u);
     ASSERT_TRUE(PrivateNetns::Ip("link set tvt-w0 down"));
-    wireless = WaitFor(table, "tvt-w0", false);
+    wireless = WaitForOperState(table, "tvt-w0", false).value_or(IfRow{});
     EXPECT_EQ(wireless.dwType, 71u);
     table.MeasureSpeed(wireless);
     EXPECT_EQ(wireless.dwSpeed, 0u);
@@ -327,7 +272,7 @@ TEST_F(NetlinkInterfaceTableTest, WirelessDevicesAreToldBySysfs) {
 
 TEST_F(NetlinkInterfaceTableTest, CountersFollowTheKernel) {
     ASSERT_TRUE(PrivateNetns::Ip("tuntap add tvt-tap mode tap"));
-    OpenTap tap("tvt-tap");
+    TunDevice tap("tvt-tap", TunDevice::Mode::Tap);
     ASSERT_TRUE(tap.ok());
     ASSERT_TRUE(PrivateNetns::Ip("link set tvt-tap up"));
 
@@ -335,8 +280,7 @@ TEST_F(NetlinkInterfaceTableTest, CountersFollowTheKernel) {
     const IfRow before = *FindRow(ReadOk(table), "tvt-tap");
     constexpr int kFrames = 25;
     constexpr std::size_t kFrameSize = 1000;
-    for (int i = 0; i < kFrames; ++i)
-        ASSERT_TRUE(tap.Inject(kFrameSize));
+    ASSERT_TRUE(tap.Receive(kFrames, kFrameSize));
     const IfRow after = *FindRow(ReadOk(table), "tvt-tap");
 
     EXPECT_EQ(after.dwInOctets - before.dwInOctets, kFrames * kFrameSize);
