@@ -2,14 +2,14 @@
 
 #include "util/TextFile.h"
 
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace fs = std::filesystem;
 using textfile::SplitLines;
@@ -42,15 +42,9 @@ TEST(TextFileLines, BinaryContentSurvives) {
 
 class TextFileOnDisk : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char templ[] = "/tmp/torvane-textfile-XXXXXX";
-        dir_ = ::mkdtemp(templ);
-    }
-    void TearDown() override {
-        ::chmod(dir_.c_str(), 0755);
-        fs::remove_all(dir_);
-    }
-    std::string dir_;
+    void SetUp() override { ASSERT_TRUE(tmp_.isValid()); }
+    QTemporaryDir tmp_;
+    std::string dir_ = tmp_.path().toStdString();
 };
 
 TEST_F(TextFileOnDisk, AppendCreatesThenAppends) {
@@ -69,6 +63,7 @@ TEST_F(TextFileOnDisk, FailuresAreReportedNotRaised) {
         ::chmod(dir_.c_str(), 0555);
         EXPECT_FALSE(textfile::Append(dir_ + "/new", "x"));
         EXPECT_FALSE(textfile::WriteReplacing(dir_ + "/new", "x"));
+        ::chmod(dir_.c_str(), 0755);
     }
 }
 
