@@ -104,26 +104,18 @@ TEST(MultiLanguageDefaults, PropertiesOfANewComponent) {
 
 TEST_F(MultiLanguage, SaveFormWritesHeaderThenEveryTextInWalkOrder) {
     ml_.SaveForm();
-    const std::string expected = "FileName:=" + lng_.string() + "\r\n" +
-                                 "Language:=English\r\n"
-                                 "Autor:=" +
-                                 ml_.LanguageCopyRight().toStdString() +
-                                 "\r\n"
-                                 "Programm:=Pellmor\r\n"
-                                 "Version:=v1.01\r\n"
-                                 "\r\n"
-                                 "frmMain.Caption:=Torvane\r\n"
-                                 "frmMain.Hint:=\r\n"
-                                 "frmMain.Label1.Caption:=Connected  speed\r\n"
-                                 "frmMain.Label1.Hint:=Connected speed\r\n"
-                                 "frmMain.edtCount.Text:=0\r\n"
-                                 "frmMain.edtCount.Hint:=Bytes\r\n"
-                                 "frmMain.imgDraw.Hint:=The line diagram\r\n"
-                                 "frmAbout.Caption:=About\r\n"
-                                 "frmAbout.Hint:=\r\n"
-                                 "frmAbout.Label1.Caption:=Version\r\n"
-                                 "frmAbout.Label1.Hint:=\r\n";
-    EXPECT_EQ(ReadBytes(lng_), expected);
+    EXPECT_EQ(
+        ReadBytes(lng_),
+        "FileName:=" + lng_.string() +
+            "\r\nLanguage:=English\r\nAutor:=" + ml_.LanguageCopyRight().toStdString() +
+            "\r\nProgramm:=Pellmor\r\nVersion:=v1.01\r\n\r\n"
+            // The texts, component by component in walk order.
+            "frmMain.Caption:=Torvane\r\nfrmMain.Hint:=\r\n"
+            "frmMain.Label1.Caption:=Connected  speed\r\nfrmMain.Label1.Hint:=Connected speed\r\n"
+            "frmMain.edtCount.Text:=0\r\nfrmMain.edtCount.Hint:=Bytes\r\n"
+            "frmMain.imgDraw.Hint:=The line diagram\r\n"
+            "frmAbout.Caption:=About\r\nfrmAbout.Hint:=\r\n"
+            "frmAbout.Label1.Caption:=Version\r\nfrmAbout.Label1.Hint:=\r\n");
 }
 
 TEST_F(MultiLanguage, SaveThenLoadRestoresEverySingleLineText) {
@@ -188,20 +180,21 @@ TEST_F(MultiLanguage, FirstMatchingLineWinsAndKeysMatchExactly) {
     EXPECT_EQ(ml_.LngSearchFor("frmmain.Label1.Caption:="), "none");
 }
 
-TEST_F(MultiLanguage, LineEndsAsTextFilesAreRead) {
+TEST_F(MultiLanguage, LinesAreReadAsTextFilesAre) {
     WriteBytes(lng_,
-               "Language:=Plain LF\n"
+               "Language:=\n"  // an empty header empties the name
+               "Autor:=\r\n"
                "frmMain.Label1.Caption:=stray\rCR\r\r\n"
                "frmMain.Label1.Hint:=last line without end\x1A"
                "frmMain.Caption:=after Ctrl+Z\r\n");
     ml_.LoadForm();
-    EXPECT_EQ(ml_.Language(), "Plain LF");
+    EXPECT_EQ(ml_.Language(), "");
+    EXPECT_EQ(ml_.LanguageCopyRight(), "");
     EXPECT_EQ(label1_->Get(P::Caption), "strayCR");
     EXPECT_EQ(label1_->Get(P::Hint), "last line without end");
     EXPECT_EQ(frmMain_->Get(P::Caption), "Torvane");
-}
 
-TEST_F(MultiLanguage, TextWithLineBreakComesBackUpToTheBreak) {
+    // A text with a line break is saved as it is and comes back up to the break.
     label1_->Set(P::Caption, "two\nlines");
     ml_.SaveForm();
     EXPECT_NE(ReadBytes(lng_).find("frmMain.Label1.Caption:=two\nlines\r\n"), std::string::npos);
@@ -243,13 +236,6 @@ TEST_F(MultiLanguage, MissingEmptyOrUnnamedFileChangesNothing) {
     expectUntouched();
     ml_.SaveForm();  // nothing to create
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2);
-}
-
-TEST_F(MultiLanguage, EmptyLanguageHeaderEmptiesTheLanguageName) {
-    WriteBytes(lng_, "Language:=\r\nAutor:=\r\n");
-    ml_.LoadForm();
-    EXPECT_EQ(ml_.Language(), "");
-    EXPECT_EQ(ml_.LanguageCopyRight(), "");
 }
 
 TEST_F(MultiLanguage, PartialFileLeavesOtherTextsInThePreviousLanguage) {

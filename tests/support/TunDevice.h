@@ -5,6 +5,8 @@
 
 #include "platform/InterfaceTable.h"
 
+#include "PrivateNetns.h"
+
 #include <QtCore/qtestsupport_core.h>
 
 #include <fcntl.h>
@@ -48,6 +50,8 @@ class TunDevice {
 
     bool ok() const { return fd_ >= 0; }
     const std::string& name() const { return name_; }
+    // Brings the device up; true when it is.
+    bool Up() const { return ok() && PrivateNetns::Ip("link set " + name_ + " up"); }
 
     // Hands `count` packets of `size` bytes to the kernel; the device counts them as it takes
     // them. A tap gets broadcast frames of a local experimental EtherType nobody answers, a

@@ -118,18 +118,6 @@ std::optional<Counters> WaitForCounters(const std::string& device, const Counter
     return now;
 }
 
-// A tun device held open by this process, up, so that it carries traffic.
-class Tunnel : public TunDevice {
-  public:
-    explicit Tunnel(const std::string& name) : TunDevice(name, Mode::Tun) {
-        up_ = ok() && PrivateNetns::Ip("link set " + name + " up");
-    }
-    bool up() const { return up_; }
-
-  private:
-    bool up_ = false;
-};
-
 // Sends datagrams of 300 bytes to the address (loopback counts them as received and sent).
 bool Datagrams(int count, in_addr_t address = htonl(INADDR_LOOPBACK)) {
     const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -259,15 +247,15 @@ TEST_F(KernelTotals, TotalsEqualTheKernelsCountersAcrossReCreation) {
 
 TEST_F(KernelTotals, EachTunnelShowsItsOwnTrafficAndIsFoundAgainAtTheNextStart) {
     ASSERT_TRUE(PrivateNetns::Ip("link set lo up"));
-    Tunnel first("tvt0");
-    Tunnel second("tvt1");
-    if (!first.up() || !second.up()) GTEST_SKIP() << "cannot make tun devices";
+    TunDevice first("tvt0", TunDevice::Mode::Tun);
+    TunDevice second("tvt1", TunDevice::Mode::Tun);
+    if (!first.Up() || !second.Up()) GTEST_SKIP() << "cannot make tun devices";
     ASSERT_TRUE(WaitForOperState(*table, "tvt0"));
     ASSERT_TRUE(WaitForOperState(*table, "tvt1"));
 
     // Picks the tunnel's item as the user would, or as a start restores it; then traffic on
     // every device, of which only the tunnel's own may be counted.
-    const auto watch = [&](Tunnel& tunnel, bool restore) {
+    const auto watch = [&](TunDevice& tunnel, bool restore) {
         SCOPED_TRACE(tunnel.name());
         monitor = std::make_unique<TrafficMonitor>(*table, settings, clock,
                                                    dir.filePath("inet.stat").toStdString());
@@ -306,8 +294,8 @@ TEST_F(KernelTotals, ATunnelThatOnlySendsAndACounterPast4GiB) {
 
     // A tunnel that only sends: its send rate shows and is drawn, its receive rate is 0.
     std::pair<TrafficFields, DiagramTickResult> seen;
-    Tunnel tunnel("tvt0");
-    ASSERT_TRUE(tunnel.up());
+    TunDevice tunnel("tvt0", TunDevice::Mode::Tun);
+    ASSERT_TRUE(tunnel.Up());
     ASSERT_TRUE(PrivateNetns::Ip("addr add 10.77.0.1/24 dev tvt0"));
     ASSERT_TRUE(WaitForOperState(*table, "tvt0"));
     Watch("tvt0", clock);

@@ -150,16 +150,10 @@ TEST(FileHelpers, SizeIsTheLowHalfReadAsSigned) {
 }
 
 TEST(VersionRecord, ReadsTheProductVersionAfterTheSignature) {
-    const std::uint32_t record[10] = {40u,
-                                      0xFEEF04BDu,
-                                      0x00010000u,
-                                      (1u << 16) | 0u,
-                                      (2u << 16) | 200u,
-                                      (1u << 16) | 0u,
-                                      (2u << 16) | 200u,
-                                      0u,
-                                      0u,
-                                      0u};
+    // Length, signature, structure version, file version (2 words), product version (2
+    // words), the rest zero.
+    const std::uint32_t record[10] = {
+        40u, 0xFEEF04BDu, 0x00010000u, 1u << 16, (2u << 16) | 200u, 1u << 16, (2u << 16) | 200u};
     EXPECT_EQ(VersionFromRecord(record), "1.0.2.200");
 
     // The product version is what counts, not the file version.
