@@ -153,34 +153,25 @@ TEST_F(LanguageChoiceTest, SavedFileHoldsThePresentControlsInWindowOrder) {
     const QString saved =
         codepage::FromFileText(ReadBytes(dir_ / "out.lng"), choice->MultiLanguage().CodePage());
     const QString body = saved.mid(saved.indexOf("\r\n\r\n") + 4);
+    // The texts, control by control in window order.
     EXPECT_EQ(body.toStdString(),
               "frmMain.Caption:=Torvane v" TORVANE_TEST_VERSION
-              "\r\n"
-              "frmMain.Hint:=\r\n"
-              "frmMain.Label1.Caption:=Connected  speed\r\n"
-              "frmMain.Label1.Hint:=Connected speed\r\n"
+              "\r\nfrmMain.Hint:=\r\n"
+              "frmMain.Label1.Caption:=Connected  speed\r\nfrmMain.Label1.Hint:=Connected speed\r\n"
               "frmMain.btnSelectLanguage.Caption:=Change language\r\n"
               "frmMain.btnSelectLanguage.Hint:=\u0421hoose a language file\r\n"
-              "frmMain.btnSaveOptions.Caption:=Save Options\r\n"
-              "frmMain.btnSaveOptions.Hint:=\r\n"
-              "frmMain.btnOtherLNG.Caption:=Other languages\r\n"
-              "frmMain.btnOtherLNG.Hint:=\r\n"
-              "frmMain.Panel1.Caption:=\r\n"
-              "frmMain.Panel1.Hint:=\r\n"
-              "frmMain.edtConnectedSpeed.Text:=0\r\n"
-              "frmMain.edtConnectedSpeed.Hint:=\r\n"
-              "frmMain.chkLine.Caption:=Graph line/bar\r\n"
-              "frmMain.chkLine.Hint:=\r\n"
+              "frmMain.btnSaveOptions.Caption:=Save Options\r\nfrmMain.btnSaveOptions.Hint:=\r\n"
+              "frmMain.btnOtherLNG.Caption:=Other languages\r\nfrmMain.btnOtherLNG.Hint:=\r\n"
+              "frmMain.Panel1.Caption:=\r\nfrmMain.Panel1.Hint:=\r\n"
+              "frmMain.edtConnectedSpeed.Text:=0\r\nfrmMain.edtConnectedSpeed.Hint:=\r\n"
+              "frmMain.chkLine.Caption:=Graph line/bar\r\nfrmMain.chkLine.Hint:=\r\n"
               "frmMain.trkVisible.Hint:=\r\n"
-              "frmMain.pnlLanguage.Caption:=English\r\n"
-              "frmMain.pnlLanguage.Hint:=\r\n"
-              "frmMain.selAdapter.Text:=wlan0 Realtek\r\n"
-              "frmMain.selAdapter.Hint:=\r\n"
-              "frmMain.SearchText.Text:=\r\n"
-              "frmMain.SearchText.Hint:=\r\n"
+              "frmMain.pnlLanguage.Caption:=English\r\nfrmMain.pnlLanguage.Hint:=\r\n"
+              "frmMain.selAdapter.Text:=wlan0 Realtek\r\nfrmMain.selAdapter.Hint:=\r\n"
+              "frmMain.SearchText.Text:=\r\nfrmMain.SearchText.Hint:=\r\n"
               "frmMain.RxTrayIcon.Hint:=Torvane\r\n"
-              "frmMain.N2.Caption:=Visit programm homepage\r\n"
-              "frmMain.N2.Hint:=\r\n"  // no tooltip of its own, whatever Qt shows
+              // N2 has no tooltip of its own, whatever Qt shows.
+              "frmMain.N2.Caption:=Visit programm homepage\r\nfrmMain.N2.Hint:=\r\n"
               "frmMain.ShowStatistic.Caption:=Show Statistic\r\n"
               "frmMain.ShowStatistic.Hint:=Show Statistic\r\n");
     // Reading the menu items' hints leaves their texts alone.

@@ -15,29 +15,23 @@ namespace fs = std::filesystem;
 using textfile::SplitLines;
 using Lines = std::vector<std::string>;
 
-TEST(TextFileLines, LineEndsAndStrayCarriageReturns) {
-    EXPECT_EQ(SplitLines("a\r\nb\nc"), (Lines{"a", "b", "c"}));
-    EXPECT_EQ(SplitLines("a\r\n"), (Lines{"a"}));
-    EXPECT_EQ(SplitLines(""), Lines{});
-    EXPECT_EQ(SplitLines("\r\n\r\n"), (Lines{"", ""}));
-    // A CR anywhere but before LF is dropped, also at the very end.
-    EXPECT_EQ(SplitLines("a\rb\r\r\nc\r"), (Lines{"ab", "c"}));
-    EXPECT_EQ(SplitLines("\r"), Lines{});
-}
-
-TEST(TextFileLines, CtrlZEndsTheFile) {
-    EXPECT_EQ(SplitLines("a\r\nb\x1A"
-                         "c\r\nd\r\n"),
-              (Lines{"a", "b"}));
-    EXPECT_EQ(SplitLines(std::string("\x1A"
-                                     "rest",
-                                     5)),
-              Lines{});
-}
-
-TEST(TextFileLines, BinaryContentSurvives) {
-    const std::string garbage("x\0y\xFF\n\0\n", 7);
-    EXPECT_EQ(SplitLines(garbage), (Lines{std::string("x\0y\xFF", 4), std::string("\0", 1)}));
+TEST(TextFileLines, LineEndsStrayCarriageReturnsCtrlZAndBinaryContent) {
+    using namespace std::string_literals;
+    const std::pair<std::string, Lines> cases[] = {
+        {"a\r\nb\nc", {"a", "b", "c"}},
+        {"a\r\n", {"a"}},
+        {"", {}},
+        {"\r\n\r\n", {"", ""}},
+        // A CR anywhere but before LF is dropped, also at the very end.
+        {"a\rb\r\r\nc\r", {"ab", "c"}},
+        {"\r", {}},
+        // Ctrl+Z (octal 032) ends the file.
+        {"a\r\nb\032c\r\nd\r\n", {"a", "b"}},
+        {"\032rest", {}},
+        {"x\0y\xFF\n\0\n"s, {"x\0y\xFF"s, "\0"s}},
+    };
+    for (const auto& [bytes, lines] : cases)
+        EXPECT_EQ(SplitLines(bytes), lines) << bytes;
 }
 
 class TextFileOnDisk : public ::testing::Test {
