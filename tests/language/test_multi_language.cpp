@@ -204,38 +204,23 @@ TEST_F(MultiLanguage, LinesAreReadAsTextFilesAre) {
 
 TEST_F(MultiLanguage, MissingEmptyOrUnnamedFileChangesNothing) {
     const QString copyright = ml_.LanguageCopyRight();
-    const auto expectUntouched = [&] {
+    WriteBytes(dir_ / "empty.lng", "");
+    fs::create_directory(dir_ / "folder.lng");
+    // A pipe is no language file: reading it must not wait for a writer.
+    ASSERT_EQ(::mkfifo((dir_ / "pipe.lng").c_str(), 0600), 0);
+    for (const fs::path& file : {dir_ / "missing.lng", dir_ / "empty.lng", dir_ / "folder.lng",
+                                 dir_ / "pipe.lng", fs::path()}) {
+        SCOPED_TRACE(file);
+        ml_.SetLanguageFile(QString::fromStdString(file.string()));
+        ml_.LoadForm();
         EXPECT_EQ(TotalWrites(), 0);
         EXPECT_EQ(ml_.Language(), "English");
         EXPECT_EQ(ml_.LanguageCopyRight(), copyright);
-    };
-    ml_.LoadForm();  // not there yet
-    expectUntouched();
-    EXPECT_EQ(ml_.LngSearchFor("Language:="), "none");
-
-    WriteBytes(lng_, "");
-    ml_.LoadForm();
-    expectUntouched();
-    EXPECT_EQ(ml_.LngSearchFor(""), "none");
-
-    fs::create_directory(dir_ / "folder.lng");
-    ml_.SetLanguageFile(QString::fromStdString((dir_ / "folder.lng").string()));
-    ml_.LoadForm();
-    expectUntouched();
-
-    // A pipe is no language file: reading it must not wait for a writer.
-    const fs::path pipe = dir_ / "pipe.lng";
-    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    ml_.SetLanguageFile(QString::fromStdString(pipe.string()));
-    ml_.LoadForm();
-    expectUntouched();
-    fs::remove(pipe);
-
-    ml_.SetLanguageFile("");
-    ml_.LoadForm();
-    expectUntouched();
-    ml_.SaveForm();  // nothing to create
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2);
+        EXPECT_EQ(ml_.LngSearchFor("Language:="), "none");
+        EXPECT_EQ(ml_.LngSearchFor(""), "none");
+    }
+    ml_.SaveForm();  // no name: nothing to create
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 3);
 }
 
 TEST_F(MultiLanguage, PartialFileLeavesOtherTextsInThePreviousLanguage) {
