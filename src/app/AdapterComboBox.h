@@ -25,6 +25,10 @@ class AdapterComboBox final : public QComboBox {
 
     void showPopup() override;
 
+  protected:
+    // Keys and the wheel, here and in the open list.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     std::function<void()> dropDown_;
 };

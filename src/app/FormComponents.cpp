@@ -1,48 +1,57 @@
 #include "FormComponents.h"
 
-#include "Pictures.h"
-
 #include <QAction>
 #include <QMenu>
 #include <QProxyStyle>
 #include <QStyleOptionMenuItem>
-#include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWidget>
 
 namespace form {
 
+// A row's name and the member of MainControls that keeps its component, spelt once.
+#define NAMED(member) .name = #member, .into = &Into<&MainControls::member, QObject>
+
+template <auto Member>
+void IntoClient(MainControls& controls, QObject* made) {
+    controls.*Member = &dynamic_cast<HttpClientComponent&>(*made).Client();
+}
+#define NAMED_CLIENT(member) .name = #member, .into = &IntoClient<&MainControls::member>
+
 const std::vector<ComponentDesign>& Components() {
     using enum ComponentKind;
     // clang-format off
     static const std::vector<ComponentDesign> table = {
-        {.name = "tmrRefresh", .kind = Timer, .period = 1000},  // sampling
-        {.name = "tmrDraw", .kind = Timer, .period = 1000},     // diagram
+        {NAMED(tmrRefresh), .kind = Timer, .period = 1000},  // sampling
+        {NAMED(tmrDraw), .kind = Timer, .period = 1000},     // diagram
         {.name = "RxTrayIcon", .kind = TrayIcon, .hint = u"Torvane"},
-        {.name = "PopupMenu", .kind = Menu},
-        {.name = "N2", .kind = MenuItem, .text = u"Visit programm homepage"},
-        {.name = "N3", .kind = MenuItem, .text = u"Visit company homepage"},
-        {.name = "N1", .kind = MenuItem, .text = u"Update programm"},
-        {.name = "ShowStatistic", .kind = MenuItem, .text = u"Show Statistic",
+        {NAMED(PopupMenu), .kind = Menu},
+        {NAMED(N2), .kind = MenuItem, .text = u"Visit programm homepage"},
+        {NAMED(N3), .kind = MenuItem, .text = u"Visit company homepage"},
+        {NAMED(N1), .kind = MenuItem, .text = u"Update programm"},
+        {NAMED(ShowStatistic), .kind = MenuItem, .text = u"Show Statistic",
          .hint = u"Show Statistic"},
-        {.name = "slash", .kind = MenuSeparator, .text = u"-"},
-        {.name = "Exit", .kind = MenuItem, .text = u"Exit", .hint = u"Exit"},
+        {NAMED(slash), .kind = MenuSeparator, .text = u"-"},
+        {NAMED(Exit), .kind = MenuItem, .text = u"Exit", .hint = u"Exit"},
         {.name = "OpenLanguage", .kind = FileDialog},
         {.name = "MultiLanguage", .kind = LanguageComponent},
         {.name = "ImageList", .kind = ImageList},
-        {.name = "Timer1", .kind = Timer, .period = 60000},  // Status lines of the log
-        {.name = "Timer2", .kind = Timer, .period = 3000},   // the update due test, once
-        {.name = "HttpCli1", .kind = HttpClient,  // banner fetch
+        {NAMED(Timer1), .kind = Timer, .period = 60000},  // Status lines of the log
+        {NAMED(Timer2), .kind = Timer, .period = 3000},   // the update due test, once
+        {NAMED_CLIENT(HttpCli1), .kind = HttpClient,  // banner fetch
          .agent = "Mozilla/6.0 (compatible)"},
-        {.name = "HttpCli2", .kind = HttpClient,  // banner click-through
+        {NAMED_CLIENT(HttpCli2), .kind = HttpClient,  // banner click-through
          .agent = "Mozilla/6.0 (compatible)"},
-        {.name = "tmrBanner", .kind = Timer, .period = 600000},
-        {.name = "getpic", .kind = HttpClient,    // update check and download
+        {NAMED(tmrBanner), .kind = Timer, .period = 600000},
+        {NAMED_CLIENT(getpic), .kind = HttpClient,    // update check and download
          .agent = "Quendra group Check update", .noCache = true},
     };
     // clang-format on
     return table;
 }
+
+#undef NAMED
+#undef NAMED_CLIENT
 
 namespace {
 
@@ -84,11 +93,7 @@ QString Text(const char16_t* text) {
 
 }  // namespace
 
-std::vector<QObject*> BuildComponents(QWidget& window, const HttpClientFactory& makeClient,
-                                      bool withTrayIcon) {
-    std::vector<QObject*> made;
-    made.reserve(Components().size());
-    QSystemTrayIcon* tray = nullptr;
+void BuildComponents(QWidget& window, const HttpClientFactory& makeClient, MainControls& controls) {
     QMenu* menu = nullptr;
     for (const ComponentDesign& design : Components()) {
         QObject* component = nullptr;
@@ -100,12 +105,7 @@ std::vector<QObject*> BuildComponents(QWidget& window, const HttpClientFactory& 
                 break;
             }
             case ComponentKind::TrayIcon:
-                if (!withTrayIcon) continue;
-                tray = new QSystemTrayIcon(&window);
-                tray->setIcon(TrayPicture(0));
-                tray->setToolTip(Text(design.hint));
-                component = tray;
-                break;
+                continue;
             case ComponentKind::Menu: {
                 menu = new QMenu(&window);
                 auto* style = new MenuStyle;
@@ -137,10 +137,8 @@ std::vector<QObject*> BuildComponents(QWidget& window, const HttpClientFactory& 
                 break;
         }
         component->setObjectName(QString::fromLatin1(design.name));
-        made.push_back(component);
+        if (design.into != nullptr) design.into(controls, component);
     }
-    if (tray != nullptr) tray->setContextMenu(menu);
-    return made;
 }
 
 }  // namespace form

@@ -6,6 +6,7 @@
 // owns, in the order the language walk visits it. FormComponents.cpp holds the table;
 // BuildComponents makes them.
 
+#include "MainControls.h"
 #include "online/HttpClient.h"
 
 #include <QObject>
@@ -23,7 +24,7 @@ namespace form {
 using HttpClientFactory = std::function<std::unique_ptr<HttpClient>()>;
 
 // An HTTP client as a component of the window: named like the others, so that the language
-// walk and a lookup by name find it, and owning the client itself.
+// walk finds it, and owning the client itself.
 class HttpClientComponent final : public QObject {
   public:
     HttpClientComponent(std::unique_ptr<HttpClient> client, QObject* parent)
@@ -48,6 +49,7 @@ enum class ComponentKind {
 
 struct ComponentDesign {
     const char* name;
+    void (*into)(MainControls&, QObject*) = nullptr;  // where the window keeps it, if it does
     ComponentKind kind;
     int period = 0;              // timers: milliseconds
     const char16_t* text = u"";  // menu items: Caption
@@ -58,12 +60,11 @@ struct ComponentDesign {
 
 const std::vector<ComponentDesign>& Components();
 
-// Creates the components of the table as children of the window, in table order, and
-// returns them in that order. Kinds that are held elsewhere become a plain QObject with
-// the component's name, so that the language walk and a lookup by name find them. The HTTP
-// clients come from `makeClient`, with the agent and no-cache setting of the table. Without
-// `withTrayIcon` the tray icon is left out: the window makes it once a tray host is there.
-std::vector<QObject*> BuildComponents(QWidget& window, const HttpClientFactory& makeClient,
-                                      bool withTrayIcon = true);
+// Creates the components of the table as children of the window, in table order, into
+// `controls`. Kinds that are held elsewhere become a plain QObject with the component's name,
+// so that the language walk finds them. The HTTP clients come from `makeClient`, with the
+// agent and no-cache setting of the table. The tray icon is left out: the tray dock makes it
+// once a tray host is there.
+void BuildComponents(QWidget& window, const HttpClientFactory& makeClient, MainControls& controls);
 
 }  // namespace form

@@ -37,6 +37,9 @@ constexpr int kRow1 = 81, kRow2 = 97, kRow3 = 113, kRow4 = 129, kRow5 = 145;
 // received, average sent.
 constexpr int kRateRow1 = 8, kRateRow2 = 17, kRateRow3 = 26, kRateRow4 = 35, kRateHeight = 12;
 
+// A row's name and the member of MainControls that keeps its control, spelt once.
+#define NAMED(member) .name = #member, .into = &Into<&MainControls::member, QWidget>
+
 }  // namespace
 
 // The window, top to bottom. Positions are relative to the parent control.
@@ -46,143 +49,144 @@ const std::vector<ControlDesign>& Controls() {
     // clang-format off
     static const std::vector<ControlDesign> table = {
         // Counter captions (their number fields follow further down)
-        {.name = "Label1", .kind = Label, .parent = nullptr, .bounds = {8, kRow1, 360, 15},
+        {NAMED(Label1), .kind = Label, .parent = nullptr, .bounds = {8, kRow1, 360, 15},
          .text = u"Connected  speed", .hint = u"Connected speed",
          .face = F::Arial11, .background = kCounterLabel},
-        {.name = "Label2", .kind = Label, .parent = nullptr, .bounds = {8, kRow2, 360, 15},
+        {NAMED(Label2), .kind = Label, .parent = nullptr, .bounds = {8, kRow2, 360, 15},
          .text = u"Bytes received", .hint = u"Bytes received",
          .face = F::Arial11, .background = kCounterLabel},
-        {.name = "Label3", .kind = Label, .parent = nullptr, .bounds = {8, kRow3, 360, 15},
+        {NAMED(Label3), .kind = Label, .parent = nullptr, .bounds = {8, kRow3, 360, 15},
          .text = u"Bytes send", .hint = u"Bytes send",
          .face = F::Arial11, .background = kCounterLabel},
-        {.name = "Label4", .kind = Label, .parent = nullptr, .bounds = {8, kRow4, 360, 15},
+        {NAMED(Label4), .kind = Label, .parent = nullptr, .bounds = {8, kRow4, 360, 15},
          .text = u"Bytes received at the last session",
          .hint = u"Bytes received at the last session",
          .face = F::Arial11, .background = kCounterLabel},
-        {.name = "Label5", .kind = Label, .parent = nullptr, .bounds = {8, kRow5, 360, 15},
+        {NAMED(Label5), .kind = Label, .parent = nullptr, .bounds = {8, kRow5, 360, 15},
          .text = u"Bytes send  at the last session", .hint = u"Bytes send  at the last session",
          .face = F::Arial11, .background = kCounterLabel},
 
         // Language buttons (pnlLanguage follows further down)
-        {.name = "btnSelectLanguage", .kind = FlatButton, .parent = nullptr,
+        {NAMED(btnSelectLanguage), .kind = FlatButton, .parent = nullptr,
          .bounds = {183, 181, 138, 22}, .text = u"Change language",
          .hint = u"\u0421hoose a language file",  // the first letter is the Cyrillic Es
          .picture = Picture::SelectLanguage},
-        {.name = "btnSaveOptions", .kind = FlatButton, .parent = nullptr,
+        {NAMED(btnSaveOptions), .kind = FlatButton, .parent = nullptr,
          .bounds = {324, 181, 140, 22}, .text = u"Save Options",
          .hint = u"Save Options in Config file", .visible = false,
          .picture = Picture::SaveOptions},
 
         // Frame around the search box
-        {.name = "Bevel1", .kind = Bevel, .parent = nullptr, .bounds = {8, 54, 360, 26},
+        {NAMED(Bevel1), .kind = Bevel, .parent = nullptr, .bounds = {8, 54, 360, 26},
          .edge = Edge::Lowered},
-        {.name = "btnOtherLNG", .kind = FlatButton, .parent = nullptr,
+        {NAMED(btnOtherLNG), .kind = FlatButton, .parent = nullptr,
          .bounds = {91, 181, 89, 22}, .text = u"Other languages"},
 
         // Top bar: the diagram on the left, the speeds on the right
-        {.name = "Panel1", .kind = Panel, .parent = nullptr, .bounds = {0, 0, 469, 49},
+        {NAMED(Panel1), .kind = Panel, .parent = nullptr, .bounds = {0, 0, 469, 49},
          .edge = Edge::Lowered},
-        {.name = "Panel3", .kind = Panel, .parent = "Panel1", .bounds = {1, 1, 467, 47}},
-        {.name = "Panel4", .kind = Panel, .parent = "Panel3", .bounds = {350, 0, 117, 47}},
+        {NAMED(Panel3), .kind = Panel, .parent = &MainControls::Panel1, .bounds = {1, 1, 467, 47}},
+        {NAMED(Panel4), .kind = Panel, .parent = &MainControls::Panel3, .bounds = {350, 0, 117, 47}},
         // The speeds panel: the status, then four rows of rates, each the panel's full
         // width so that a rate of 100 GB/s shows all twelve digits; the rows overlap their
         // transparent boxes by a few pixels, the glyphs do not.
-        {.name = "lblInetStat", .kind = Label, .parent = "Panel4", .bounds = {3, 0, 95, 12},
+        {NAMED(lblInetStat), .kind = Label, .parent = &MainControls::Panel4, .bounds = {3, 0, 95, 12},
          .text = u"Offline", .hint = u"Internet status", .rightAligned = true},
-        {.name = "lblLevelPerPeriod", .kind = Label, .parent = "Panel4",
+        {NAMED(lblLevelPerPeriod), .kind = Label, .parent = &MainControls::Panel4,
          .bounds = {3, kRateRow1, 111, kRateHeight},
          .text = u"0 B/s", .hint = u"Average read speed (in bytes)",
          .face = F::Arial9, .textColour = kGreen, .rightAligned = true},
-        {.name = "lblAverageDiagram", .kind = Label, .parent = "Panel4",
+        {NAMED(lblAverageDiagram), .kind = Label, .parent = &MainControls::Panel4,
          .bounds = {3, kRateRow3, 111, kRateHeight},
          .text = u"0 B/s", .hint = u"Average read speed in diagram (in bytes)",
          .face = F::Arial9, .textColour = kGreen, .rightAligned = true},
-        {.name = "lblLevelPerPeriodW", .kind = Label, .parent = "Panel4",
+        {NAMED(lblLevelPerPeriodW), .kind = Label, .parent = &MainControls::Panel4,
          .bounds = {3, kRateRow2, 111, kRateHeight},
          .text = u"0 B/s", .hint = u"Average write speed (in bytes)",
          .face = F::Arial9, .textColour = kRed, .rightAligned = true},
-        {.name = "lblAverageDiagramW", .kind = Label, .parent = "Panel4",
+        {NAMED(lblAverageDiagramW), .kind = Label, .parent = &MainControls::Panel4,
          .bounds = {3, kRateRow4, 111, kRateHeight},
          .text = u"0 B/s", .hint = u"Average write speed in diagram (in bytes)",
          .face = F::Arial9, .textColour = kRed, .rightAligned = true},
-        {.name = "Panel5", .kind = Panel, .parent = "Panel3", .bounds = {2, 2, 346, 43},
+        {NAMED(Panel5), .kind = Panel, .parent = &MainControls::Panel3, .bounds = {2, 2, 346, 43},
          .edge = Edge::Lowered},
-        {.name = "imgDraw", .kind = Image, .parent = "Panel5", .bounds = {2, 2, 342, 39},
+        {NAMED(imgDraw), .kind = Image, .parent = &MainControls::Panel5, .bounds = {2, 2, 342, 39},
          .hint = u"The line diagram"},
-        {.name = "lblLevel", .kind = Label, .parent = "Panel5", .bounds = {295, 25, 46, 13},
+        {NAMED(lblLevel), .kind = Label, .parent = &MainControls::Panel5, .bounds = {295, 25, 46, 13},
          .text = u"1Kb", .hint = u"The Size of diagram (in Kb)",
          .face = F::Arial9, .rightAligned = true},
 
         // Banner: the fetched picture, the built-in one above it, the refresh button
-        {.name = "Panel2", .kind = Panel, .parent = nullptr, .bounds = {0, 226, 470, 60}},
-        {.name = "Image1", .kind = Image, .parent = "Panel2", .bounds = {0, 0, 468, 60},
+        {NAMED(Panel2), .kind = Panel, .parent = nullptr, .bounds = {0, 226, 470, 60}},
+        {NAMED(Image1), .kind = Image, .parent = &MainControls::Panel2, .bounds = {0, 0, 468, 60},
          .handCursor = true},
-        {.name = "Image2", .kind = Image, .parent = "Panel2", .bounds = {0, 0, 468, 60},
+        {NAMED(Image2), .kind = Image, .parent = &MainControls::Panel2, .bounds = {0, 0, 468, 60},
          .visible = false, .handCursor = true, .picture = Picture::BuiltInBanner},
-        {.name = "SpeedButton1", .kind = FlatButton, .parent = "Panel2",
+        {NAMED(SpeedButton1), .kind = FlatButton, .parent = &MainControls::Panel2,
          .bounds = {446, 38, 21, 21}, .picture = Picture::BannerRefresh},
 
         // Counters: a sunken panel per row holding its read-only number field
-        {.name = "Panel7", .kind = Panel, .parent = nullptr, .bounds = {370, kRow1, 95, 15},
+        {NAMED(Panel7), .kind = Panel, .parent = nullptr, .bounds = {370, kRow1, 95, 15},
          .edge = Edge::Lowered},
-        {.name = "edtConnectedSpeed", .kind = NumberEdit, .parent = "Panel7",
+        {NAMED(edtConnectedSpeed), .kind = NumberEdit, .parent = &MainControls::Panel7,
          .bounds = {2, 2, 91, 17}, .text = u"", .hint = u"Connected speed",
          .face = F::Arial9, .textColour = kOlive, .background = kSpeedField},
-        {.name = "Panel8", .kind = Panel, .parent = nullptr, .bounds = {370, kRow2, 95, 15},
+        {NAMED(Panel8), .kind = Panel, .parent = nullptr, .bounds = {370, kRow2, 95, 15},
          .edge = Edge::Lowered},
-        {.name = "edtByteReadToday", .kind = NumberEdit, .parent = "Panel8",
+        {NAMED(edtByteReadToday), .kind = NumberEdit, .parent = &MainControls::Panel8,
          .bounds = {2, 2, 91, 17}, .text = u"0", .hint = u"Bytes received",
          .face = F::Arial9, .background = kCounterField},
-        {.name = "Panel9", .kind = Panel, .parent = nullptr, .bounds = {370, kRow3, 95, 15},
+        {NAMED(Panel9), .kind = Panel, .parent = nullptr, .bounds = {370, kRow3, 95, 15},
          .edge = Edge::Lowered},
-        {.name = "edtByteWriteToday", .kind = NumberEdit, .parent = "Panel9",
+        {NAMED(edtByteWriteToday), .kind = NumberEdit, .parent = &MainControls::Panel9,
          .bounds = {2, 2, 91, 17}, .text = u"0", .hint = u"Bytes send",
          .face = F::Arial9, .background = kCounterField},
-        {.name = "Panel10", .kind = Panel, .parent = nullptr, .bounds = {370, kRow4, 95, 15},
+        {NAMED(Panel10), .kind = Panel, .parent = nullptr, .bounds = {370, kRow4, 95, 15},
          .edge = Edge::Lowered},
-        {.name = "edtByteReadTodayLastSessinon", .kind = NumberEdit, .parent = "Panel10",
+        {NAMED(edtByteReadTodayLastSessinon), .kind = NumberEdit, .parent = &MainControls::Panel10,
          .bounds = {2, 2, 91, 17}, .text = u"0", .hint = u"Bytes received at the last session",
          .face = F::Arial9, .background = kCounterField},
-        {.name = "Panel11", .kind = Panel, .parent = nullptr, .bounds = {370, kRow5, 95, 15},
+        {NAMED(Panel11), .kind = Panel, .parent = nullptr, .bounds = {370, kRow5, 95, 15},
          .edge = Edge::Lowered},
-        {.name = "edtByteWriteTodayLastSessinon", .kind = NumberEdit, .parent = "Panel11",
+        {NAMED(edtByteWriteTodayLastSessinon), .kind = NumberEdit, .parent = &MainControls::Panel11,
          .bounds = {2, 2, 91, 17}, .text = u"0", .hint = u"Bytes send  at the last session",
          .face = F::Arial9, .background = kCounterField},
 
         // Options
-        {.name = "chkLine", .kind = CheckBox, .parent = nullptr, .bounds = {8, 160, 307, 17},
+        {NAMED(chkLine), .kind = CheckBox, .parent = nullptr, .bounds = {8, 160, 307, 17},
          .text = u"Graph line/bar", .checked = true},
-        {.name = "trkVisible", .kind = TrackBar, .parent = nullptr, .bounds = {316, 162, 150, 17}},
+        {NAMED(trkVisible), .kind = TrackBar, .parent = nullptr, .bounds = {316, 162, 150, 17}},
 
         // Language panel
-        {.name = "pnlLanguage", .kind = Panel, .parent = nullptr, .bounds = {7, 181, 82, 22},
+        {NAMED(pnlLanguage), .kind = Panel, .parent = nullptr, .bounds = {7, 181, 82, 22},
          .text = u"English", .hint = u"Shows the current language of the interface",
          .textColour = kLanguageText, .background = kLanguageBack, .edge = Edge::Lowered,
          .centred = true},
 
         // Adapter list, status line, the update's progress bar over the list and its button
-        {.name = "selAdapter", .kind = AdapterList, .parent = nullptr, .bounds = {8, 205, 457, 19}},
-        {.name = "stbar", .kind = StatusLine, .parent = nullptr, .bounds = {0, 288, 468, 19},
+        {NAMED(selAdapter), .kind = AdapterList, .parent = nullptr, .bounds = {8, 205, 457, 19}},
+        {NAMED(stbar), .kind = StatusLine, .parent = nullptr, .bounds = {0, 288, 468, 19},
          .edge = Edge::Soft},
-        {.name = "ProgressBar2", .kind = ProgressBar, .parent = nullptr,
+        {NAMED(ProgressBar2), .kind = ProgressBar, .parent = nullptr,
          .bounds = {8, 205, 458, 19}, .visible = false},
-        {.name = "btnd", .kind = PushButton, .parent = nullptr, .bounds = {240, 162, 75, 17},
+        {NAMED(btnd), .kind = PushButton, .parent = nullptr, .bounds = {240, 162, 75, 17},
          .text = u"Update", .visible = false},
 
         // Search row
-        {.name = "btnSearch", .kind = PushButton, .parent = nullptr, .bounds = {369, 56, 95, 21},
+        {NAMED(btnSearch), .kind = PushButton, .parent = nullptr, .bounds = {369, 56, 95, 21},
          .text = u"Search"},
-        {.name = "SearchText", .kind = SearchBox, .parent = nullptr, .bounds = {10, 56, 356, 22},
+        {NAMED(SearchText), .kind = SearchBox, .parent = nullptr, .bounds = {10, 56, 356, 22},
          .hint = u"Search request"},
     };
     // clang-format on
     return table;
 }
 
-const std::vector<const char*>& TabOrder() {
-    static const std::vector<const char*> order = {"SearchText", "btnSearch", "chkLine",
-                                                   "trkVisible", "selAdapter"};
-    return order;
+#undef NAMED
+
+// Focusable controls in tab order; every other control takes no keyboard focus.
+static std::vector<QWidget*> TabOrder(const MainControls& c) {
+    return {c.SearchText, c.btnSearch, c.chkLine, c.trkVisible, c.selAdapter};
 }
 
 // Kind-specific settings of single controls.
@@ -343,17 +347,14 @@ QWidget* MakeControl(const ControlDesign& design, QWidget* parent) {
 
 }  // namespace
 
-std::vector<QObject*> BuildControls(QWidget& window) {
-    std::vector<QObject*> made;
-    made.reserve(Controls().size());
+void BuildControls(QWidget& window, MainControls& controls) {
     for (const ControlDesign& design : Controls()) {
         QWidget* parent = &window;
         if (design.parent != nullptr) {
-            parent = window.findChild<QWidget*>(QString::fromLatin1(design.parent));
-            if (parent == nullptr) {
+            parent = controls.*design.parent;
+            if (parent == nullptr)
                 throw std::logic_error(std::string("layout: ") + design.name +
-                                       " comes before its parent " + design.parent);
-            }
+                                       " comes before its parent");
         }
         QWidget* control = MakeControl(design, parent);
         control->setObjectName(QString::fromLatin1(design.name));
@@ -363,20 +364,18 @@ std::vector<QObject*> BuildControls(QWidget& window) {
         control->setFocusPolicy(Qt::NoFocus);
         if (design.handCursor) control->setCursor(Qt::PointingHandCursor);
         if (!design.visible) control->hide();
-        made.push_back(control);
+        design.into(controls, control);
     }
 
     // Only the controls of the tab order take the focus, in that order; the hidden
     // "Update" button takes it by click only.
     QWidget* previous = nullptr;
-    for (const char* name : TabOrder()) {
-        auto* control = window.findChild<QWidget*>(QString::fromLatin1(name));
+    for (QWidget* control : TabOrder(controls)) {
         control->setFocusPolicy(Qt::StrongFocus);
         if (previous != nullptr) QWidget::setTabOrder(previous, control);
         previous = control;
     }
-    window.findChild<QWidget*>("btnd")->setFocusPolicy(Qt::ClickFocus);
-    return made;
+    controls.btnd->setFocusPolicy(Qt::ClickFocus);
 }
 
 }  // namespace form

@@ -4,6 +4,8 @@
 // colours, in creation order. FormLayout.cpp holds the table; BuildControls makes the
 // widgets from it.
 
+#include "MainControls.h"
+
 #include <QRect>
 #include <QRgb>
 #include <QSize>
@@ -11,7 +13,6 @@
 #include <vector>
 
 class QFont;
-class QObject;
 class QWidget;
 
 namespace form {
@@ -46,10 +47,11 @@ enum class Face {
 
 struct ControlDesign {
     const char* name;
+    void (*into)(MainControls&, QWidget*);  // where the made control is kept
     Kind kind;
-    const char* parent;          // the control it lies in; nullptr for the window itself
-    QRect bounds;                // left, top, width, height inside the parent
-    const char16_t* text = u"";  // Caption, or Text of edits and drop-down boxes
+    QLabel* MainControls::*parent;  // the panel it lies in; nullptr for the window itself
+    QRect bounds;                   // left, top, width, height inside the parent
+    const char16_t* text = u"";     // Caption, or Text of edits and drop-down boxes
     const char16_t* hint = u"";
     Face face = Face::Window;
     QRgb textColour = 0;  // 0: the system's window text colour
@@ -69,14 +71,11 @@ inline constexpr const char16_t* kDesignCaption = u"Torvane";
 // The table, in creation order (each container before what lies in it).
 const std::vector<ControlDesign>& Controls();
 
-// Focusable controls in tab order; every other control takes no keyboard focus.
-const std::vector<const char*>& TabOrder();
-
 // The font of a face; falls back to a plain sans font where the named one is missing.
 QFont FontOf(Face face);
 
-// Creates the controls of the table as children of the window, in table order, and
-// returns them in that order.
-std::vector<QObject*> BuildControls(QWidget& window);
+// Creates the controls of the table as children of the window, in table order, into
+// `controls`.
+void BuildControls(QWidget& window, MainControls& controls);
 
 }  // namespace form

@@ -4,6 +4,7 @@
 #include "BuildConfig.h"
 #include "SingleInstance.h"
 #include "TfrmMain.h"
+#include "TrayDock.h"
 #include "TrayHostWatch.h"
 #include "online/SwapScript.h"
 #include "platform/Clock.h"
@@ -84,7 +85,7 @@ int main(int argc, char* argv[]) {
         .trayAvailable = [&trayHosts] { return trayHosts.Present(); },
         .update = update,
     });
-    QObject::connect(&trayHosts, &TrayHostWatch::changed, window.get(), &TfrmMain::WatchTray);
+    QObject::connect(&trayHosts, &TrayHostWatch::changed, &window->Tray(), &TrayDock::LookForHost);
     QObject::connect(window.get(), &TfrmMain::programEnds, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     instance.SetShowHandler([&window](const QString& className, const QString& title) {
@@ -92,7 +93,7 @@ int main(int argc, char* argv[]) {
     });
     window->FormCreate();
     // The window starts hidden in the tray, or shows when no tray has come in time.
-    window->StartInTray(kTrayGrace);
+    window->Tray().StartInTray(kTrayGrace);
 
     QApplication::exec();
     window.reset();  // removes the tray icon

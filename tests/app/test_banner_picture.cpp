@@ -69,39 +69,21 @@ struct Decoded {
 TEST(BannerPicture, Image1ShowsThePictureUnscaledFromItsTopLeftCorner) {
     const QRgb red = qRgb(255, 0, 0), green = qRgb(0, 160, 0), blue = qRgb(0, 0, 255);
     const QImage grey = Halves(200, 60, QImage::Format_Grayscale8);
-    const std::vector<Decoded> cases = {
+    const auto gif = BannerPictureKind::Gif;
+    const auto jpeg = BannerPictureKind::Jpeg;
+    const Decoded cases[] = {
         {"gif",
-         BannerPictureKind::Gif,
+         gif,
          StripedBanner(),
          {468, 60},
          {{{5, 5}, red}, {{120, 30}, green}, {{300, 59}, blue}, {{467, 0}, qRgb(255, 255, 255)}}},
-        {"small gif",
-         BannerPictureKind::Gif,
-         StripedGif(130, 20),
-         {130, 20},
-         {{{0, 0}, red}, {{129, 19}, green}}},
-        {"large gif",
-         BannerPictureKind::Gif,
-         StripedGif(800, 100),
-         {468, 60},
-         {{{467, 59}, qRgb(255, 255, 255)}}},
-        {"lower-case gif",
-         BannerPictureKind::Gif,
-         "gif" + StripedBanner().substr(3),
-         {468, 60},
-         {{{5, 5}, red}}},
-        {"jpeg",
-         BannerPictureKind::Jpeg,
-         Jpeg(Halves(468, 60)),
-         {468, 60},
-         {{{5, 5}, red}, {{460, 55}, blue}}},
-        {"large jpeg",
-         BannerPictureKind::Jpeg,
-         Jpeg(Halves(1200, 90)),
-         {468, 60},
-         {{{467, 59}, red}}},
+        {"small gif", gif, StripedGif(130, 20), {130, 20}, {{{0, 0}, red}, {{129, 19}, green}}},
+        {"large gif", gif, StripedGif(800, 100), {468, 60}, {{{467, 59}, qRgb(255, 255, 255)}}},
+        {"lower-case gif", gif, "gif" + StripedBanner().substr(3), {468, 60}, {{{5, 5}, red}}},
+        {"jpeg", jpeg, Jpeg(Halves(468, 60)), {468, 60}, {{{5, 5}, red}, {{460, 55}, blue}}},
+        {"large jpeg", jpeg, Jpeg(Halves(1200, 90)), {468, 60}, {{{467, 59}, red}}},
         {"grey jpeg",
-         BannerPictureKind::Jpeg,
+         jpeg,
          Jpeg(grey),
          {200, 60},
          {{{5, 5}, grey.pixel(5, 5)}, {{150, 5}, grey.pixel(150, 5)}}},
@@ -173,6 +155,8 @@ TEST(BannerPicture, AnAnimationLoopsWhileShownAndRestsWhileHidden) {
 
     view.SetPlaying(false);
     const int rested = frames;
+    // Deliberately a fixed time: ten frame delays in which a resting animation shows nothing
+    // new.
     QTest::qWait(200);
     EXPECT_EQ(frames, rested);
     view.SetPlaying(true);

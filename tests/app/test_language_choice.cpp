@@ -24,15 +24,12 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSystemTrayIcon>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 
-#include <unistd.h>
-
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -107,18 +104,8 @@ struct MiniWindow {
 class LanguageChoiceTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string templ = (fs::temp_directory_path() / "torvane-langchoice-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(templ.data()), nullptr);
-        dir_ = templ;
-        programFolder_ = dir_ / "program";
+        ASSERT_TRUE(tmp_.isValid());
         fs::create_directory(programFolder_);
-        // Relative names resolve against the current folder; keep it away from the program's.
-        previous_ = fs::current_path();
-        fs::current_path(dir_);
-    }
-    void TearDown() override {
-        fs::current_path(previous_);
-        fs::remove_all(dir_);
     }
     std::unique_ptr<LanguageChoice> MakeChoice(MiniWindow& w,
                                                apptest::ScriptedDialog** dialog = nullptr) {
@@ -127,12 +114,23 @@ class LanguageChoiceTest : public ::testing::Test {
         return std::make_unique<LanguageChoice>(w.window, opener_, "http://www.example.com",
                                                 programFolder_.string() + "/", std::move(scripted));
     }
+    // The choice after the window's start-up steps.
+    std::unique_ptr<LanguageChoice> Started(MiniWindow& w,
+                                            apptest::ScriptedDialog** dialog = nullptr) {
+        auto choice = MakeChoice(w, dialog);
+        choice->FormCreateLanguage();
+        return choice;
+    }
     fs::path Lng(const std::string& name, const std::string& body) {
         WriteBytes(dir_ / name, body);
         return dir_ / name;
     }
 
-    fs::path dir_, programFolder_, previous_;
+    QTemporaryDir tmp_;
+    fs::path dir_ = tmp_.path().toStdString();
+    fs::path programFolder_ = dir_ / "program";
+    // Relative names resolve against the current folder; keep it away from the program's.
+    testfiles::CurrentFolder current_{dir_};
     RecordingOpener opener_;
 };
 
@@ -155,34 +153,25 @@ TEST_F(LanguageChoiceTest, SavedFileHoldsThePresentControlsInWindowOrder) {
     const QString saved =
         codepage::FromFileText(ReadBytes(dir_ / "out.lng"), choice->MultiLanguage().CodePage());
     const QString body = saved.mid(saved.indexOf("\r\n\r\n") + 4);
+    // The texts, control by control in window order.
     EXPECT_EQ(body.toStdString(),
               "frmMain.Caption:=Torvane v" TORVANE_TEST_VERSION
-              "\r\n"
-              "frmMain.Hint:=\r\n"
-              "frmMain.Label1.Caption:=Connected  speed\r\n"
-              "frmMain.Label1.Hint:=Connected speed\r\n"
+              "\r\nfrmMain.Hint:=\r\n"
+              "frmMain.Label1.Caption:=Connected  speed\r\nfrmMain.Label1.Hint:=Connected speed\r\n"
               "frmMain.btnSelectLanguage.Caption:=Change language\r\n"
               "frmMain.btnSelectLanguage.Hint:=\u0421hoose a language file\r\n"
-              "frmMain.btnSaveOptions.Caption:=Save Options\r\n"
-              "frmMain.btnSaveOptions.Hint:=\r\n"
-              "frmMain.btnOtherLNG.Caption:=Other languages\r\n"
-              "frmMain.btnOtherLNG.Hint:=\r\n"
-              "frmMain.Panel1.Caption:=\r\n"
-              "frmMain.Panel1.Hint:=\r\n"
-              "frmMain.edtConnectedSpeed.Text:=0\r\n"
-              "frmMain.edtConnectedSpeed.Hint:=\r\n"
-              "frmMain.chkLine.Caption:=Graph line/bar\r\n"
-              "frmMain.chkLine.Hint:=\r\n"
+              "frmMain.btnSaveOptions.Caption:=Save Options\r\nfrmMain.btnSaveOptions.Hint:=\r\n"
+              "frmMain.btnOtherLNG.Caption:=Other languages\r\nfrmMain.btnOtherLNG.Hint:=\r\n"
+              "frmMain.Panel1.Caption:=\r\nfrmMain.Panel1.Hint:=\r\n"
+              "frmMain.edtConnectedSpeed.Text:=0\r\nfrmMain.edtConnectedSpeed.Hint:=\r\n"
+              "frmMain.chkLine.Caption:=Graph line/bar\r\nfrmMain.chkLine.Hint:=\r\n"
               "frmMain.trkVisible.Hint:=\r\n"
-              "frmMain.pnlLanguage.Caption:=English\r\n"
-              "frmMain.pnlLanguage.Hint:=\r\n"
-              "frmMain.selAdapter.Text:=wlan0 Realtek\r\n"
-              "frmMain.selAdapter.Hint:=\r\n"
-              "frmMain.SearchText.Text:=\r\n"
-              "frmMain.SearchText.Hint:=\r\n"
+              "frmMain.pnlLanguage.Caption:=English\r\nfrmMain.pnlLanguage.Hint:=\r\n"
+              "frmMain.selAdapter.Text:=wlan0 Realtek\r\nfrmMain.selAdapter.Hint:=\r\n"
+              "frmMain.SearchText.Text:=\r\nfrmMain.SearchText.Hint:=\r\n"
               "frmMain.RxTrayIcon.Hint:=Torvane\r\n"
-              "frmMain.N2.Caption:=Visit programm homepage\r\n"
-              "frmMain.N2.Hint:=\r\n"  // no tooltip of its own, whatever Qt shows
+              // N2 has no tooltip of its own, whatever Qt shows.
+              "frmMain.N2.Caption:=Visit programm homepage\r\nfrmMain.N2.Hint:=\r\n"
               "frmMain.ShowStatistic.Caption:=Show Statistic\r\n"
               "frmMain.ShowStatistic.Hint:=Show Statistic\r\n");
     // Reading the menu items' hints leaves their texts alone.
@@ -262,43 +251,27 @@ TEST_F(LanguageChoiceTest, MissingControlsAndAGoneWindowAreSkipped) {
 
 // --- start-up and the three buttons ---
 
-TEST_F(LanguageChoiceTest, FirstStartWithoutStatusOrLanguageFileShowsBuiltInTexts) {
-    MiniWindow w;
-    auto choice = MakeChoice(w);
-    choice->FormCreateLanguage();
-    EXPECT_EQ(choice->MultiLanguage().StatusFile().toStdString(),
-              (programFolder_ / "language.cfg").string());
-    EXPECT_EQ(choice->MultiLanguage().LanguageFile(), "english.lng");
-    EXPECT_EQ(w.language->text(), "English");
-    EXPECT_EQ(w.select->text(), "Change language");
-    EXPECT_EQ(w.window.windowTitle(), "Torvane v" TORVANE_TEST_VERSION);
-}
-
-TEST_F(LanguageChoiceTest, StartAppliesTheRememberedFileAndShowsItsLanguage) {
-    const fs::path german = Lng("german.lng", kGerman);
-    WriteBytes(programFolder_ / "language.cfg", german.string() + "\r\n");
-    MiniWindow w;
-    auto choice = MakeChoice(w);
-    choice->FormCreateLanguage();
-    EXPECT_EQ(w.select->text(), "Sprache wechseln");
-    EXPECT_EQ(w.label1->text(), "Verbindungsgeschwindigkeit");
-    EXPECT_EQ(w.language->text(), "Deutsch");  // the panel shows Language, not its own line
-    EXPECT_TRUE(w.save->isHidden());
-
-    // A status file naming a deleted file: built-in texts, "English".
-    fs::remove(german);
-    MiniWindow fresh;
-    auto again = MakeChoice(fresh);
-    again->FormCreateLanguage();
-    EXPECT_EQ(fresh.select->text(), "Change language");
-    EXPECT_EQ(fresh.language->text(), "English");
+TEST_F(LanguageChoiceTest, StartWithoutAUsableLanguageFileShowsBuiltInTexts) {
+    // The first start (no status file), then one whose remembered file was deleted.
+    for (const bool remembered : {false, true}) {
+        SCOPED_TRACE(remembered);
+        if (remembered) WriteBytes(programFolder_ / "language.cfg", "/gone/german.lng\r\n");
+        MiniWindow w;
+        auto choice = Started(w);
+        EXPECT_EQ(choice->MultiLanguage().StatusFile().toStdString(),
+                  (programFolder_ / "language.cfg").string());
+        EXPECT_EQ(choice->MultiLanguage().LanguageFile(),
+                  remembered ? "/gone/german.lng" : "english.lng");
+        EXPECT_EQ(w.language->text(), "English");
+        EXPECT_EQ(w.select->text(), "Change language");
+        EXPECT_EQ(w.window.windowTitle(), "Torvane v" TORVANE_TEST_VERSION);
+    }
 }
 
 TEST_F(LanguageChoiceTest, PickingSavingAndRestarting) {
     MiniWindow w;
     apptest::ScriptedDialog* dialog = nullptr;
-    auto choice = MakeChoice(w, &dialog);
-    choice->FormCreateLanguage();
+    auto choice = Started(w, &dialog);
 
     // Cancelled: nothing changes.
     choice->btnSelectLanguageClick();
@@ -324,8 +297,7 @@ TEST_F(LanguageChoiceTest, PickingSavingAndRestarting) {
     // Without "Save Options" a restart goes back to the remembered choice (none).
     {
         MiniWindow restarted;
-        auto second = MakeChoice(restarted);
-        second->FormCreateLanguage();
+        auto second = Started(restarted);
         EXPECT_EQ(restarted.select->text(), "Change language");
     }
 
@@ -336,16 +308,16 @@ TEST_F(LanguageChoiceTest, PickingSavingAndRestarting) {
     EXPECT_TRUE(w.save->isHidden());
     EXPECT_EQ(ReadBytes(programFolder_ / "language.cfg"), german.string() + "\r\n");
     MiniWindow restarted;
-    auto second = MakeChoice(restarted);
-    second->FormCreateLanguage();
+    auto second = Started(restarted);
     EXPECT_EQ(restarted.select->text(), "Sprache wechseln");
-    EXPECT_EQ(restarted.language->text(), "Deutsch");
+    EXPECT_EQ(restarted.label1->text(), "Verbindungsgeschwindigkeit");
+    EXPECT_EQ(restarted.language->text(), "Deutsch");  // Language, not the panel's own line
+    EXPECT_TRUE(restarted.save->isHidden());
 }
 
 TEST_F(LanguageChoiceTest, SaveOptionsHidesItselfEvenWhenTheStatusCannotBeWritten) {
     MiniWindow w;
-    auto choice = MakeChoice(w);
-    choice->FormCreateLanguage();
+    auto choice = Started(w);
     fs::remove_all(programFolder_);
     w.save->show();
     choice->btnSaveOptionsClick();

@@ -18,13 +18,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QTemporaryDir>
 #include <QToolButton>
-
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -52,67 +50,44 @@ std::string KeyOf(const std::string& line) {
     return line.substr(0, line.find(":=") + 2);
 }
 
+// The keys of the lines after the header.
+std::vector<std::string> Keys(const std::vector<std::string>& lines) {
+    std::vector<std::string> keys;
+    for (size_t i = 6; i < lines.size(); ++i)
+        keys.push_back(KeyOf(lines[i]));
+    return keys;
+}
+
+// The five header lines and the empty one after them.
+void ExpectHeader(const std::vector<std::string>& lines, const std::string& file,
+                  const std::string& language) {
+    ASSERT_GE(lines.size(), 6u);
+    EXPECT_EQ(KeyOf(lines[2]), "Autor:=");
+    EXPECT_EQ((std::vector{lines[0], lines[1], lines[3], lines[4], lines[5]}),
+              (std::vector<std::string>{"FileName:=" + file, "Language:=" + language,
+                                        "Programm:=Pellmor", "Version:=v1.01", ""}));
+}
+
 // The window's 95 text lines in file order, as the language file format defines them.
 std::vector<std::string> ExpectedKeys() {
-    const std::vector<std::pair<const char*, const char*>> components = {
-        {"", "CH"},
-        {"Label1", "CH"},
-        {"Label2", "CH"},
-        {"Label3", "CH"},
-        {"Label4", "CH"},
-        {"Label5", "CH"},
-        {"btnSelectLanguage", "CH"},
-        {"btnSaveOptions", "CH"},
-        {"Bevel1", "H"},
-        {"btnOtherLNG", "CH"},
-        {"Panel1", "CH"},
-        {"Panel3", "CH"},
-        {"Panel4", "CH"},
-        {"lblInetStat", "CH"},
-        {"lblLevelPerPeriod", "CH"},
-        {"lblAverageDiagram", "CH"},
-        {"lblLevelPerPeriodW", "CH"},
-        {"lblAverageDiagramW", "CH"},
-        {"Panel5", "CH"},
-        {"imgDraw", "H"},
-        {"lblLevel", "CH"},
-        {"Panel2", "CH"},
-        {"Image1", "H"},
-        {"Image2", "H"},
-        {"SpeedButton1", "CH"},
-        {"Panel7", "CH"},
-        {"edtConnectedSpeed", "TH"},
-        {"Panel8", "CH"},
-        {"edtByteReadToday", "TH"},
-        {"Panel9", "CH"},
-        {"edtByteWriteToday", "TH"},
-        {"Panel10", "CH"},
-        {"edtByteReadTodayLastSessinon", "TH"},
-        {"Panel11", "CH"},
-        {"edtByteWriteTodayLastSessinon", "TH"},
-        {"chkLine", "CH"},
-        {"trkVisible", "H"},
-        {"pnlLanguage", "CH"},
-        {"selAdapter", "TH"},
-        {"stbar", "CH"},
-        {"ProgressBar2", "H"},
-        {"btnd", "CH"},
-        {"btnSearch", "CH"},
-        {"SearchText", "TH"},
-        {"RxTrayIcon", "H"},
-        {"N2", "CH"},
-        {"N3", "CH"},
-        {"N1", "CH"},
-        {"ShowStatistic", "CH"},
-        {"slash", "CH"},
-        {"Exit", "CH"},
-    };
+    // Each component as "name:kinds", kinds C Caption, T Text, H Hint; the window first.
+    std::istringstream components(
+        ":CH Label1:CH Label2:CH Label3:CH Label4:CH Label5:CH btnSelectLanguage:CH "
+        "btnSaveOptions:CH Bevel1:H btnOtherLNG:CH Panel1:CH Panel3:CH Panel4:CH "
+        "lblInetStat:CH lblLevelPerPeriod:CH lblAverageDiagram:CH lblLevelPerPeriodW:CH "
+        "lblAverageDiagramW:CH Panel5:CH imgDraw:H lblLevel:CH Panel2:CH Image1:H Image2:H "
+        "SpeedButton1:CH Panel7:CH edtConnectedSpeed:TH Panel8:CH edtByteReadToday:TH "
+        "Panel9:CH edtByteWriteToday:TH Panel10:CH edtByteReadTodayLastSessinon:TH "
+        "Panel11:CH edtByteWriteTodayLastSessinon:TH chkLine:CH trkVisible:H pnlLanguage:CH "
+        "selAdapter:TH stbar:CH ProgressBar2:H btnd:CH btnSearch:CH SearchText:TH "
+        "RxTrayIcon:H N2:CH N3:CH N1:CH ShowStatistic:CH slash:CH Exit:CH");
     const std::map<char, const char*> property = {{'C', "Caption"}, {'T', "Text"}, {'H', "Hint"}};
     std::vector<std::string> keys;
-    for (const auto& [name, kinds] : components) {
-        const std::string prefix = std::string("frmMain.") + name + (*name ? "." : "");
-        for (const char* k = kinds; *k; ++k)
-            keys.push_back(prefix + property.at(*k) + ":=");
+    for (std::string component; components >> component;) {
+        const std::string name = component.substr(0, component.find(':'));
+        const std::string prefix = "frmMain." + name + (name.empty() ? "" : ".");
+        for (const char kind : component.substr(component.find(':') + 1))
+            keys.push_back(prefix + property.at(kind) + ":=");
     }
     return keys;
 }
@@ -121,25 +96,18 @@ std::vector<std::string> ExpectedKeys() {
 // traffic figures, the connection state, the language's name, the adapter shown, the update
 // progress, the query typed, the tray tooltip). A shipped file leaves them out: applied,
 // they would only overwrite what the program shows with the values of another moment.
-const std::set<std::string> kRunTimeKeys = {
-    "frmMain.Caption:=",
-    "frmMain.lblInetStat.Caption:=",
-    "frmMain.lblLevelPerPeriod.Caption:=",
-    "frmMain.lblAverageDiagram.Caption:=",
-    "frmMain.lblLevelPerPeriodW.Caption:=",
-    "frmMain.lblAverageDiagramW.Caption:=",
-    "frmMain.lblLevel.Caption:=",
-    "frmMain.edtConnectedSpeed.Text:=",
-    "frmMain.edtByteReadToday.Text:=",
-    "frmMain.edtByteWriteToday.Text:=",
-    "frmMain.edtByteReadTodayLastSessinon.Text:=",
-    "frmMain.edtByteWriteTodayLastSessinon.Text:=",
-    "frmMain.pnlLanguage.Caption:=",
-    "frmMain.selAdapter.Text:=",
-    "frmMain.stbar.Caption:=",
-    "frmMain.SearchText.Text:=",
-    "frmMain.RxTrayIcon.Hint:=",
-};
+const std::set<std::string> kRunTimeKeys = [] {
+    std::istringstream names(
+        "Caption lblInetStat.Caption lblLevelPerPeriod.Caption lblAverageDiagram.Caption "
+        "lblLevelPerPeriodW.Caption lblAverageDiagramW.Caption lblLevel.Caption "
+        "edtConnectedSpeed.Text edtByteReadToday.Text edtByteWriteToday.Text "
+        "edtByteReadTodayLastSessinon.Text edtByteWriteTodayLastSessinon.Text "
+        "pnlLanguage.Caption selAdapter.Text stbar.Caption SearchText.Text RxTrayIcon.Hint");
+    std::set<std::string> keys;
+    for (std::string name; names >> name;)
+        keys.insert("frmMain." + name + ":=");
+    return keys;
+}();
 
 // A saved file as it is shipped: without the lines of run-time texts.
 std::string WithoutRunTimeLines(const std::string& saved) {
@@ -153,17 +121,8 @@ std::string WithoutRunTimeLines(const std::string& saved) {
 class LanguageFiles : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string templ = (fs::temp_directory_path() / "torvane-langfiles-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(templ.data()), nullptr);
-        dir_ = templ;
-        previous_ = fs::current_path();
-        fs::current_path(dir_);
+        ASSERT_TRUE(tmp_.isValid());
         window_ = MakeWindow();
-    }
-    void TearDown() override {
-        window_.reset();
-        fs::current_path(previous_);
-        fs::remove_all(dir_);
     }
     // The window in its design state; FormCreate has not run.
     std::unique_ptr<TfrmMain> MakeWindow() {
@@ -197,7 +156,9 @@ class LanguageFiles : public ::testing::Test {
         apptest::Child<QToolButton>(*window_, "btnSelectLanguage")->click();
     }
 
-    fs::path dir_, previous_;
+    QTemporaryDir tmp_;
+    fs::path dir_ = tmp_.path().toStdString();
+    testfiles::CurrentFolder current_{dir_};  // names without a folder resolve here
     FakeInterfaceTable table_;
     FakeSettings settings_;
     FakeClock clock_;
@@ -209,28 +170,20 @@ class LanguageFiles : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(LanguageFiles, DesignStateSavesThe95LinesInOrder) {
-    const std::vector<std::string> lines = Lines(SaveNow("english.lng"));
+TEST_F(LanguageFiles, DesignStateSavesThe95LinesAndEnglishLngIsThemWithoutRunTimeTexts) {
+    const std::string saved = SaveNow("english.lng");
+    const std::vector<std::string> lines = Lines(saved);
     ASSERT_EQ(lines.size(), 6u + 95u);
-    EXPECT_EQ(lines[0], "FileName:=english.lng");
-    EXPECT_EQ(lines[1], "Language:=English");
-    EXPECT_EQ(KeyOf(lines[2]), "Autor:=");
-    EXPECT_GT(lines[2].size(), 7u);
-    EXPECT_EQ(lines[3], "Programm:=Pellmor");
-    EXPECT_EQ(lines[4], "Version:=v1.01");
-    EXPECT_EQ(lines[5], "");
-    const std::vector<std::string> keys = ExpectedKeys();
-    for (size_t i = 0; i < keys.size(); ++i)
-        EXPECT_EQ(KeyOf(lines[6 + i]), keys[i]) << i;
+    ExpectHeader(lines, "english.lng", "English");
+    EXPECT_GT(lines[2].size(), 7u);  // the component's own author text
+    EXPECT_EQ(Keys(lines), ExpectedKeys());
     EXPECT_EQ(lines[6], "frmMain.Caption:=Torvane");
     EXPECT_EQ(lines[7], "frmMain.Hint:=");
     EXPECT_EQ(lines[8], "frmMain.Label1.Caption:=Connected  speed");
     EXPECT_EQ(lines[9], "frmMain.Label1.Hint:=Connected speed");
     EXPECT_EQ(lines[10], "frmMain.Label2.Caption:=Bytes received");
-}
 
-TEST_F(LanguageFiles, EnglishFileIsTheDesignStateWithoutRunTimeTexts) {
-    const std::string shipped = WithoutRunTimeLines(SaveNow("english.lng"));
+    const std::string shipped = WithoutRunTimeLines(saved);
     if (std::getenv("TORVANE_WRITE_ENGLISH_LNG") != nullptr) {
         WriteBytes(kResources / "english.lng", shipped);
     }
@@ -242,62 +195,50 @@ TEST_F(LanguageFiles, RussianFileTranslatesEveryLineButTheRunTimeTexts) {
     EXPECT_TRUE(codepage::LooksLikeUtf8(bytes));
     EXPECT_FALSE(bytes.starts_with("\xEF\xBB\xBF"));
     const std::vector<std::string> lines = Lines(bytes);
-    ASSERT_GE(lines.size(), 6u);
-    EXPECT_EQ(lines[0], "FileName:=russian.lng");
-    EXPECT_EQ(lines[1], "Language:=Русский");
-    EXPECT_EQ(KeyOf(lines[2]), "Autor:=");
-    EXPECT_EQ(lines[3], "Programm:=Pellmor");
-    EXPECT_EQ(lines[4], "Version:=v1.01");
-    EXPECT_EQ(lines[5], "");
-    std::vector<std::string> keys;
-    for (size_t i = 6; i < lines.size(); ++i)
-        keys.push_back(KeyOf(lines[i]));
+    ExpectHeader(lines, "russian.lng", "Русский");
     std::vector<std::string> expected = ExpectedKeys();
     std::erase_if(expected, [](const std::string& key) { return kRunTimeKeys.contains(key); });
-    EXPECT_EQ(keys, expected);
+    EXPECT_EQ(Keys(lines), expected);
 }
 
-TEST_F(LanguageFiles, RunningWindowSwitchesToRussianAndBack) {
+// What the user sees: the window in Russian, the choice kept for the next start, and English
+// again exactly as the English file has it.
+TEST_F(LanguageFiles, TheWindowSwitchesToRussianKeepsItAndSwitchesBack) {
     window_->FormCreate();
     const QString caption = window_->windowTitle();
     ASSERT_TRUE(caption.startsWith("Torvane v"));
     fs::copy_file(kResources / "russian.lng", dir_ / "russian.lng");
     fs::copy_file(kResources / "english.lng", dir_ / "english.lng");
+    const auto save = [&] { return apptest::Child<QToolButton>(*window_, "btnSaveOptions"); };
+    const auto select = [&] { return apptest::Child<QToolButton>(*window_, "btnSelectLanguage"); };
+    const auto language = [&] { return apptest::Child<QLabel>(*window_, "pnlLanguage")->text(); };
 
     Pick(dir_ / "russian.lng");
-    EXPECT_EQ(apptest::Child<QLabel>(*window_, "pnlLanguage")->text(), "Русский");
-    EXPECT_EQ(apptest::Child<QToolButton>(*window_, "btnSelectLanguage")->text(), "Сменить язык");
-    EXPECT_EQ(apptest::Child<QToolButton>(*window_, "btnSelectLanguage")->toolTip(),
-              "Выбрать файл языка");
+    EXPECT_EQ(language(), "Русский");
+    EXPECT_EQ(select()->text(), "Сменить язык");
+    EXPECT_EQ(select()->toolTip(), "Выбрать файл языка");
     EXPECT_EQ(apptest::Child<QAction>(*window_, "N2")->text(), "Открыть сайт программы");
     EXPECT_EQ(apptest::Child<QAction>(*window_, "ShowStatistic")->toolTip(), "Показать статистику");
     EXPECT_EQ(apptest::Child<QAction>(*window_, "Exit")->text(), "Выход");
     EXPECT_EQ(window_->windowTitle(), caption);  // a second start still finds this copy
-    EXPECT_FALSE(apptest::Child<QToolButton>(*window_, "btnSaveOptions")->isHidden());
-
-    // Back to English: every text as the English file has it, the caption untouched.
-    Pick(dir_ / "english.lng");
-    EXPECT_EQ(apptest::Child<QLabel>(*window_, "pnlLanguage")->text(), "English");
-    EXPECT_EQ(apptest::Child<QToolButton>(*window_, "btnSelectLanguage")->toolTip(),
-              QString::fromUtf8("Сhoose a language file"));
-    const std::string now = WithoutRunTimeLines(SaveNow("now.lng"));
-    const auto body = [](const std::string& file) { return file.substr(file.find("\r\n") + 2); };
-    EXPECT_EQ(body(now), body(ReadBytes(kResources / "english.lng")));
-}
-
-TEST_F(LanguageFiles, SavedRussianChoiceIsAppliedAtTheNextStart) {
-    window_->FormCreate();
-    fs::copy_file(kResources / "russian.lng", dir_ / "russian.lng");
-    Pick(dir_ / "russian.lng");
-    apptest::Child<QToolButton>(*window_, "btnSaveOptions")->click();
-    EXPECT_TRUE(apptest::Child<QToolButton>(*window_, "btnSaveOptions")->isHidden());
+    ASSERT_FALSE(save()->isHidden());
+    save()->click();
+    EXPECT_TRUE(save()->isHidden());
     EXPECT_EQ(ReadBytes(dir_ / "language.cfg"), (dir_ / "russian.lng").string() + "\r\n");
 
     window_.reset();
     window_ = MakeWindow();
     window_->FormCreate();
-    EXPECT_EQ(window_->findChild<QLabel*>("Label1")->text(), "Скорость соединения");
-    EXPECT_EQ(apptest::Child<QLabel>(*window_, "pnlLanguage")->text(), "Русский");
-    EXPECT_TRUE(window_->windowTitle().startsWith("Torvane v"));
-    EXPECT_TRUE(apptest::Child<QToolButton>(*window_, "btnSaveOptions")->isHidden());
+    EXPECT_EQ(apptest::Child<QLabel>(*window_, "Label1")->text(), "Скорость соединения");
+    EXPECT_EQ(language(), "Русский");
+    EXPECT_EQ(window_->windowTitle(), caption);
+    EXPECT_TRUE(save()->isHidden());
+
+    // Back to English: every text as the English file has it, the caption untouched.
+    Pick(dir_ / "english.lng");
+    EXPECT_EQ(language(), "English");
+    EXPECT_EQ(select()->toolTip(), QString::fromUtf8("Сhoose a language file"));
+    const std::string now = WithoutRunTimeLines(SaveNow("now.lng"));
+    const auto body = [](const std::string& file) { return file.substr(file.find("\r\n") + 2); };
+    EXPECT_EQ(body(now), body(ReadBytes(kResources / "english.lng")));
 }

@@ -115,6 +115,8 @@ TEST_F(SingleInstanceTest, ACopyStartedBesideAnotherTakesOverWhenItEnds) {
     SingleInstance beside(dir.path());
     ASSERT_EQ(beside.ClaimInstance(), SingleInstance::Claim::Running);
     beside.ClaimWhenFree(20);
+    // Deliberately a fixed time: five tries pass while the first copy still runs, and none
+    // may take its place.
     QTest::qWait(100);
     EXPECT_FALSE(beside.IsListening());
     first.reset();  // the first copy ends

@@ -4,10 +4,11 @@
 #include "language/MLanguage.h"
 
 #include "FakeComponents.h"
+#include "TestFiles.h"
+
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-#include "TestFiles.h"
 
 #include <grp.h>
 #include <sys/stat.h>
@@ -15,10 +16,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <optional>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -38,11 +37,7 @@ QString Q(const char* utf8) {
 class MultiLanguage : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string templ = (fs::temp_directory_path() / "torvane-language-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(templ.data()), nullptr);
-        dir_ = templ;
-        lng_ = dir_ / "test.lng";
-
+        ASSERT_TRUE(tmp_.isValid());
         // Application -> frmMain (with its components) and a second window; an unnamed
         // window-level component takes no part.
         frmMain_ = &app_.Add("frmMain", kCaptionHint);
@@ -69,7 +64,6 @@ class MultiLanguage : public ::testing::Test {
         ml_.SetProgrammName("Pellmor");
         ml_.SetProgrammVer("v1.01");
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     int TotalWrites() const {
         return frmMain_->Writes() + label1_->Writes() + edit_->Writes() + unnamed_->Writes() +
@@ -83,8 +77,9 @@ class MultiLanguage : public ::testing::Test {
                        body);
     }
 
-    fs::path dir_;
-    fs::path lng_;
+    QTemporaryDir tmp_;
+    fs::path dir_ = tmp_.path().toStdString();
+    fs::path lng_ = dir_ / "test.lng";
     FakeComponent app_{"", kNoText};
     FakeComponent* frmMain_ = nullptr;
     FakeComponent* label1_ = nullptr;
@@ -109,26 +104,18 @@ TEST(MultiLanguageDefaults, PropertiesOfANewComponent) {
 
 TEST_F(MultiLanguage, SaveFormWritesHeaderThenEveryTextInWalkOrder) {
     ml_.SaveForm();
-    const std::string expected = "FileName:=" + lng_.string() + "\r\n" +
-                                 "Language:=English\r\n"
-                                 "Autor:=" +
-                                 ml_.LanguageCopyRight().toStdString() +
-                                 "\r\n"
-                                 "Programm:=Pellmor\r\n"
-                                 "Version:=v1.01\r\n"
-                                 "\r\n"
-                                 "frmMain.Caption:=Torvane\r\n"
-                                 "frmMain.Hint:=\r\n"
-                                 "frmMain.Label1.Caption:=Connected  speed\r\n"
-                                 "frmMain.Label1.Hint:=Connected speed\r\n"
-                                 "frmMain.edtCount.Text:=0\r\n"
-                                 "frmMain.edtCount.Hint:=Bytes\r\n"
-                                 "frmMain.imgDraw.Hint:=The line diagram\r\n"
-                                 "frmAbout.Caption:=About\r\n"
-                                 "frmAbout.Hint:=\r\n"
-                                 "frmAbout.Label1.Caption:=Version\r\n"
-                                 "frmAbout.Label1.Hint:=\r\n";
-    EXPECT_EQ(ReadBytes(lng_), expected);
+    EXPECT_EQ(
+        ReadBytes(lng_),
+        "FileName:=" + lng_.string() +
+            "\r\nLanguage:=English\r\nAutor:=" + ml_.LanguageCopyRight().toStdString() +
+            "\r\nProgramm:=Pellmor\r\nVersion:=v1.01\r\n\r\n"
+            // The texts, component by component in walk order.
+            "frmMain.Caption:=Torvane\r\nfrmMain.Hint:=\r\n"
+            "frmMain.Label1.Caption:=Connected  speed\r\nfrmMain.Label1.Hint:=Connected speed\r\n"
+            "frmMain.edtCount.Text:=0\r\nfrmMain.edtCount.Hint:=Bytes\r\n"
+            "frmMain.imgDraw.Hint:=The line diagram\r\n"
+            "frmAbout.Caption:=About\r\nfrmAbout.Hint:=\r\n"
+            "frmAbout.Label1.Caption:=Version\r\nfrmAbout.Label1.Hint:=\r\n");
 }
 
 TEST_F(MultiLanguage, SaveThenLoadRestoresEverySingleLineText) {
@@ -193,20 +180,21 @@ TEST_F(MultiLanguage, FirstMatchingLineWinsAndKeysMatchExactly) {
     EXPECT_EQ(ml_.LngSearchFor("frmmain.Label1.Caption:="), "none");
 }
 
-TEST_F(MultiLanguage, LineEndsAsTextFilesAreRead) {
+TEST_F(MultiLanguage, LinesAreReadAsTextFilesAre) {
     WriteBytes(lng_,
-               "Language:=Plain LF\n"
+               "Language:=\n"  // an empty header empties the name
+               "Autor:=\r\n"
                "frmMain.Label1.Caption:=stray\rCR\r\r\n"
                "frmMain.Label1.Hint:=last line without end\x1A"
                "frmMain.Caption:=after Ctrl+Z\r\n");
     ml_.LoadForm();
-    EXPECT_EQ(ml_.Language(), "Plain LF");
+    EXPECT_EQ(ml_.Language(), "");
+    EXPECT_EQ(ml_.LanguageCopyRight(), "");
     EXPECT_EQ(label1_->Get(P::Caption), "strayCR");
     EXPECT_EQ(label1_->Get(P::Hint), "last line without end");
     EXPECT_EQ(frmMain_->Get(P::Caption), "Torvane");
-}
 
-TEST_F(MultiLanguage, TextWithLineBreakComesBackUpToTheBreak) {
+    // A text with a line break is saved as it is and comes back up to the break.
     label1_->Set(P::Caption, "two\nlines");
     ml_.SaveForm();
     EXPECT_NE(ReadBytes(lng_).find("frmMain.Label1.Caption:=two\nlines\r\n"), std::string::npos);
@@ -216,45 +204,23 @@ TEST_F(MultiLanguage, TextWithLineBreakComesBackUpToTheBreak) {
 
 TEST_F(MultiLanguage, MissingEmptyOrUnnamedFileChangesNothing) {
     const QString copyright = ml_.LanguageCopyRight();
-    const auto expectUntouched = [&] {
+    WriteBytes(dir_ / "empty.lng", "");
+    fs::create_directory(dir_ / "folder.lng");
+    // A pipe is no language file: reading it must not wait for a writer.
+    ASSERT_EQ(::mkfifo((dir_ / "pipe.lng").c_str(), 0600), 0);
+    for (const fs::path& file : {dir_ / "missing.lng", dir_ / "empty.lng", dir_ / "folder.lng",
+                                 dir_ / "pipe.lng", fs::path()}) {
+        SCOPED_TRACE(file);
+        ml_.SetLanguageFile(QString::fromStdString(file.string()));
+        ml_.LoadForm();
         EXPECT_EQ(TotalWrites(), 0);
         EXPECT_EQ(ml_.Language(), "English");
         EXPECT_EQ(ml_.LanguageCopyRight(), copyright);
-    };
-    ml_.LoadForm();  // not there yet
-    expectUntouched();
-    EXPECT_EQ(ml_.LngSearchFor("Language:="), "none");
-
-    WriteBytes(lng_, "");
-    ml_.LoadForm();
-    expectUntouched();
-    EXPECT_EQ(ml_.LngSearchFor(""), "none");
-
-    fs::create_directory(dir_ / "folder.lng");
-    ml_.SetLanguageFile(QString::fromStdString((dir_ / "folder.lng").string()));
-    ml_.LoadForm();
-    expectUntouched();
-
-    // A pipe is no language file: reading it must not wait for a writer.
-    const fs::path pipe = dir_ / "pipe.lng";
-    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    ml_.SetLanguageFile(QString::fromStdString(pipe.string()));
-    ml_.LoadForm();
-    expectUntouched();
-    fs::remove(pipe);
-
-    ml_.SetLanguageFile("");
-    ml_.LoadForm();
-    expectUntouched();
-    ml_.SaveForm();  // nothing to create
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2);
-}
-
-TEST_F(MultiLanguage, EmptyLanguageHeaderEmptiesTheLanguageName) {
-    WriteBytes(lng_, "Language:=\r\nAutor:=\r\n");
-    ml_.LoadForm();
-    EXPECT_EQ(ml_.Language(), "");
-    EXPECT_EQ(ml_.LanguageCopyRight(), "");
+        EXPECT_EQ(ml_.LngSearchFor("Language:="), "none");
+        EXPECT_EQ(ml_.LngSearchFor(""), "none");
+    }
+    ml_.SaveForm();  // no name: nothing to create
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 3);
 }
 
 TEST_F(MultiLanguage, PartialFileLeavesOtherTextsInThePreviousLanguage) {
@@ -286,80 +252,91 @@ TEST_F(MultiLanguage, SaveReplacesAnOlderFile) {
 }
 
 TEST_F(MultiLanguage, FileNameWithoutFolderResolvesAgainstCurrentDirectory) {
-    const fs::path before = fs::current_path();
-    fs::current_path(dir_);
-    ml_.SetLanguageFile("english.lng");
-    ml_.SaveForm();
-    label1_->Set(P::Caption, "changed");
-    ml_.LoadForm();
-    fs::current_path(before);
+    {
+        const testfiles::CurrentFolder current(dir_);
+        ml_.SetLanguageFile("english.lng");
+        ml_.SaveForm();
+        label1_->Set(P::Caption, "changed");
+        ml_.LoadForm();
+    }
     EXPECT_TRUE(fs::exists(dir_ / "english.lng"));
     EXPECT_EQ(label1_->Get(P::Caption), "Connected  speed");
 }
 
 // --- status file ---
 
-TEST_F(MultiLanguage, StatusSaveAndLoadRememberTheLanguageFile) {
-    ml_.SetStatusFile(QString::fromStdString((dir_ / "language.cfg").string()));
-    ml_.SetLanguageFile("/some folder/russian.lng");
-    ml_.StatusSave();
-    EXPECT_EQ(ReadBytes(dir_ / "language.cfg"), "/some folder/russian.lng\r\n");
-
-    ml_.SetLanguageFile("english.lng");
-    EXPECT_EQ(ml_.StatusLoad(), 0);
-    EXPECT_EQ(ml_.LanguageFile(), "/some folder/russian.lng");
-
-    // Only the first line counts, with the reading rules of text files.
-    WriteBytes(dir_ / "language.cfg", "first.lng\rx\nsecond.lng\r\n");
-    EXPECT_EQ(ml_.StatusLoad(), 0);
-    EXPECT_EQ(ml_.LanguageFile(), "first.lngx");
-}
-
-TEST_F(MultiLanguage, MissingStatusFileKeepsTheLanguageFileAndReportsTheError) {
-    ml_.SetStatusFile(QString::fromStdString((dir_ / "language.cfg").string()));
-    ml_.SetLanguageFile("english.lng");
-    EXPECT_EQ(ml_.StatusLoad(), ENOENT);
-    EXPECT_EQ(ml_.LanguageFile(), "english.lng");
-
-    fs::create_directory(dir_ / "language.cfg");
-    EXPECT_NE(ml_.StatusLoad(), 0);
-    EXPECT_EQ(ml_.LanguageFile(), "english.lng");
-
+TEST_F(MultiLanguage, StatusLoadTakesTheFirstLineOrKeepsTheFileAndTellsWhy) {
+    WriteLanguageFile("frmMain.Label1.Caption:=Verbindung\r\n");
+    const fs::path status = dir_ / "language.cfg";
+    ml_.SetStatusFile(QString::fromStdString(status.string()));
+    const QString kept = QString::fromStdString(lng_.string());
+    struct Case {
+        const char* what;
+        std::optional<std::string> content;  // nothing: no such file
+        int error;                           // -1: any error
+        QString languageFile;
+    };
+    const Case cases[] = {
+        {"missing", std::nullopt, ENOENT, kept},
+        {"text-file rules", "first.lng\rx\nsecond.lng\r\n", 0, "first.lngx"},
+        {"empty first line", "\r\nignored.lng\r\n", 0, ""},
+        {"empty", "", 0, ""},
+        {"in the page", "/home/zo\xEB/english.lng\r\n", 0, Q("/home/zoë/english.lng")},
+        {"overlong", std::string(255, 'c') + "\r\n", ENAMETOOLONG, kept},
+        {"a folder", std::nullopt, -1, kept},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(status);
+        if (c.content) WriteBytes(status, *c.content);
+        if (c.error < 0) fs::create_directory(status);
+        ml_.SetLanguageFile(kept);
+        const int error = ml_.StatusLoad();
+        if (c.error < 0) {
+            EXPECT_NE(error, 0);
+        } else {
+            EXPECT_EQ(error, c.error);
+        }
+        EXPECT_EQ(ml_.LanguageFile(), c.languageFile);
+        if (c.languageFile.isEmpty()) {  // nothing is found then
+            ml_.LoadForm();
+            EXPECT_EQ(label1_->Get(P::Caption), "Connected  speed");
+            EXPECT_EQ(ml_.LngSearchFor("frmMain.Label1.Caption:="), "none");
+        }
+    }
     ml_.SetStatusFile("");
     EXPECT_NE(ml_.StatusLoad(), 0);
     ml_.StatusSave();  // silent
 }
 
-TEST_F(MultiLanguage, EmptyStatusLineEmptiesTheLanguageFileAndNothingIsFound) {
-    WriteLanguageFile("frmMain.Label1.Caption:=Verbindung\r\n");
-    ml_.SetStatusFile(QString::fromStdString((dir_ / "language.cfg").string()));
-    for (const std::string content : {"\r\nignored.lng\r\n", ""}) {
-        ml_.SetLanguageFile(QString::fromStdString(lng_.string()));
-        WriteBytes(dir_ / "language.cfg", content);
+TEST_F(MultiLanguage, StatusSaveWritesTheLanguageFileForTheNextLoad) {
+    const fs::path status = dir_ / "language.cfg";
+    ml_.SetStatusFile(QString::fromStdString(status.string()));
+    const std::string longest(254, 'a');
+    const struct {
+        QString file;
+        std::string bytes;  // empty: only read back
+    } cases[] = {
+        {"/some folder/russian.lng", "/some folder/russian.lng\r\n"},
+        {Q("/home/zoë/english.lng"), "/home/zo\xEB/english.lng\r\n"},  // the page is 1252
+        {Q("/home/юля/russian.lng"), ""},  // beyond the page, yet read back
+        {QString::fromStdString(longest), longest + "\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file.toStdString());
+        ml_.SetLanguageFile(c.file);
+        ml_.StatusSave();
+        if (!c.bytes.empty()) {
+            EXPECT_EQ(ReadBytes(status), c.bytes);
+        }
+        ml_.SetLanguageFile("x");
         EXPECT_EQ(ml_.StatusLoad(), 0);
-        EXPECT_EQ(ml_.LanguageFile(), "");
-        ml_.LoadForm();
-        EXPECT_EQ(label1_->Get(P::Caption), "Connected  speed");
-        EXPECT_EQ(ml_.LngSearchFor("frmMain.Label1.Caption:="), "none");
+        EXPECT_EQ(ml_.LanguageFile(), c.file);
     }
-}
-
-TEST_F(MultiLanguage, StatusFileKeepsFolderNamesThePageCannotSpell) {
-    ml_.SetStatusFile(QString::fromStdString((dir_ / "language.cfg").string()));
-    const QString russianFolder = Q("/home/юля/Языки/russian.lng");
-    ml_.SetLanguageFile(russianFolder);
-    ml_.StatusSave();  // the page is 1252
-    ml_.SetLanguageFile("english.lng");
-    EXPECT_EQ(ml_.StatusLoad(), 0);
-    EXPECT_EQ(ml_.LanguageFile(), russianFolder);
-
-    // A name the page can spell is written in the page.
-    ml_.SetLanguageFile(Q("/home/zoë/english.lng"));
+    // One character more is neither stored nor taken: the old choice stays.
+    ml_.SetLanguageFile(QString(255, 'b'));
     ml_.StatusSave();
-    EXPECT_EQ(ReadBytes(dir_ / "language.cfg"), "/home/zo\xEB/english.lng\r\n");
-    ml_.SetLanguageFile("x");
-    ml_.StatusLoad();
-    EXPECT_EQ(ml_.LanguageFile(), Q("/home/zoë/english.lng"));
+    EXPECT_EQ(ReadBytes(status), longest + "\r\n");
 }
 
 TEST_F(MultiLanguage, StatusSaveKeepsWhatTheUserHasAroundTheFile) {
@@ -420,96 +397,65 @@ TEST_F(MultiLanguage, StatusSaveWritesInPlaceInAFolderWithoutWriteAccess) {
     EXPECT_EQ(std::distance(fs::directory_iterator(locked), fs::directory_iterator()), 1);
 }
 
-TEST_F(MultiLanguage, OverlongLanguageFileNameIsNeitherStoredNorTaken) {
-    const fs::path status = dir_ / "language.cfg";
-    ml_.SetStatusFile(QString::fromStdString(status.string()));
-    ml_.SetLanguageFile(QString(254, 'a'));
-    ml_.StatusSave();
-    EXPECT_EQ(ReadBytes(status), std::string(254, 'a') + "\r\n");
-
-    ml_.SetLanguageFile(QString(255, 'b'));
-    ml_.StatusSave();
-    EXPECT_EQ(ReadBytes(status), std::string(254, 'a') + "\r\n");  // the old choice stays
-
-    WriteBytes(status, std::string(255, 'c') + "\r\n");
-    ml_.SetLanguageFile("english.lng");
-    EXPECT_EQ(ml_.StatusLoad(), ENAMETOOLONG);
-    EXPECT_EQ(ml_.LanguageFile(), "english.lng");
-}
-
 // --- code pages and limits ---
 
-TEST_F(MultiLanguage, CyrillicRoundTripThroughCodePage1251) {
-    TMultiLanguage ml(&app_, 1251);
-    ml.SetLanguageFile(QString::fromStdString(lng_.string()));
-    ml.SetLanguage(Q("Русский"));
-    label1_->Set(P::Caption, Q("Скорость соединения"));
-    label1_->Set(P::Hint, Q("Сhoose a language file"));  // Cyrillic Es, then Latin
-    ml.SaveForm();
+TEST_F(MultiLanguage, SavedFileIsInThePageUnlessThePageLacksACharacter) {
+    const struct {
+        int page;
+        const char* hint;     // frmMain.Label1.Hint
+        const char* diagram;  // frmMain.imgDraw.Hint
+        std::string hintBytes, diagramBytes;
+    } cases[] = {
+        {1252, "Choose", "Café", "Choose", "Caf\xE9"},
+        // One Cyrillic letter makes the whole file UTF-8, without a byte-order mark.
+        {1252, "Сhoose", "Café", "\xD0\xA1hoose", "Caf\xC3\xA9"},
+        {1251, "Сhoose", "Скорость", "\xD1hoose", "\xD1\xEA\xEE\xF0\xEE\xF1\xF2\xFC"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.hint);
+        TMultiLanguage ml(&app_, c.page);
+        ml.SetLanguageFile(QString::fromStdString(lng_.string()));
+        label1_->Set(P::Hint, Q(c.hint));
+        image_->Set(P::Hint, Q(c.diagram));
+        ml.SaveForm();
+        const std::string bytes = ReadBytes(lng_);
+        EXPECT_NE(bytes.find("frmMain.Label1.Hint:=" + c.hintBytes + "\r\n"), std::string::npos);
+        EXPECT_NE(bytes.find("frmMain.imgDraw.Hint:=" + c.diagramBytes + "\r\n"),
+                  std::string::npos);
+        EXPECT_FALSE(bytes.starts_with("\xEF\xBB\xBF"));
 
-    const std::string bytes = ReadBytes(lng_);
-    EXPECT_NE(bytes.find("Language:=\xD0\xF3\xF1\xF1\xEA\xE8\xE9\r\n"), std::string::npos);
-    EXPECT_NE(bytes.find("frmMain.Label1.Hint:=\xD1hoose a language file\r\n"), std::string::npos);
-
-    label1_->Set(P::Caption, "x");
-    label1_->Set(P::Hint, "x");
-    ml.SetLanguage("x");
-    ml.LoadForm();
-    EXPECT_EQ(ml.Language(), Q("Русский"));
-    EXPECT_EQ(label1_->Get(P::Caption), Q("Скорость соединения"));
-    EXPECT_EQ(label1_->Get(P::Hint), Q("Сhoose a language file"));
-}
-
-TEST_F(MultiLanguage, SavedFileKeepsCharactersThePageLacks) {
-    // The page is 1252: one Cyrillic letter makes the whole file UTF-8, read back right.
-    label1_->Set(P::Hint, Q("Сhoose a language file"));
-    image_->Set(P::Hint, Q("Café"));
-    ml_.SaveForm();
-    const std::string bytes = ReadBytes(lng_);
-    EXPECT_NE(bytes.find("frmMain.Label1.Hint:=\xD0\xA1hoose a language file\r\n"),
-              std::string::npos);
-    EXPECT_NE(bytes.find("frmMain.imgDraw.Hint:=Caf\xC3\xA9\r\n"), std::string::npos);
-    EXPECT_EQ(bytes.find("\xEF\xBB\xBF"), std::string::npos);  // no byte-order mark
-    label1_->Set(P::Hint, "x");
-    image_->Set(P::Hint, "x");
-    ml_.LoadForm();
-    EXPECT_EQ(label1_->Get(P::Hint), Q("Сhoose a language file"));
-    EXPECT_EQ(image_->Get(P::Hint), Q("Café"));
-
-    // Without such a character the file stays in the page.
-    label1_->Set(P::Hint, "Choose");
-    ml_.SaveForm();
-    EXPECT_NE(ReadBytes(lng_).find("frmMain.imgDraw.Hint:=Caf\xE9\r\n"), std::string::npos);
-}
-
-TEST_F(MultiLanguage, Utf8FileReadsRightUnderAWesternPage) {
-    for (const std::string bom : {"", "\xEF\xBB\xBF"}) {
-        WriteBytes(lng_, bom +
-                             "Language:=Русский\r\n"
-                             "frmMain.Label1.Caption:=Скорость\r\n"
-                             "frmMain.imgDraw.Hint:=Диаграмма ½\r\n");
-        ml_.LoadForm();  // the page is 1252
-        EXPECT_EQ(ml_.Language(), Q("Русский"));
-        EXPECT_EQ(label1_->Get(P::Caption), Q("Скорость"));
-        EXPECT_EQ(image_->Get(P::Hint), Q("Диаграмма ½"));
-        EXPECT_EQ(ml_.LngSearchFor("frmMain.Label1.Caption:="), Q("Скорость"));
+        label1_->Set(P::Hint, "x");
+        image_->Set(P::Hint, "x");
+        ml.LoadForm();
+        EXPECT_EQ(label1_->Get(P::Hint), Q(c.hint));
+        EXPECT_EQ(image_->Get(P::Hint), Q(c.diagram));
     }
 }
 
-TEST_F(MultiLanguage, AnsiFileIsReadInThePage) {
-    // "Café" in 1252 is not UTF-8, so the whole file is taken in the page.
-    WriteBytes(lng_,
-               "Language:=Fran\xE7"
-               "ais\r\nfrmMain.Label1.Caption:=Caf\xE9\r\n");
-    ml_.LoadForm();
-    EXPECT_EQ(ml_.Language(), Q("Français"));
-    EXPECT_EQ(label1_->Get(P::Caption), Q("Café"));
-
-    TMultiLanguage cyrillic(&app_, 1251);
-    cyrillic.SetLanguageFile(QString::fromStdString(lng_.string()));
-    WriteBytes(lng_, "frmMain.Label1.Caption:=\xD1\xEA\xEE\xF0\xEE\xF1\xF2\xFC\r\n");
-    cyrillic.LoadForm();
-    EXPECT_EQ(label1_->Get(P::Caption), Q("Скорость"));
+TEST_F(MultiLanguage, FileIsReadAsUtf8WhenItIsElseInThePage) {
+    const QString speed = Q("Скорость");
+    const auto line = [](const std::string& value) {
+        return "frmMain.Label1.Caption:=" + value + "\r\n";
+    };
+    const struct {
+        int page;
+        std::string file;
+        QString caption;
+    } cases[] = {
+        {1252, line("Caf\xE9"), Q("Café")},  // not UTF-8
+        {1251, line("\xD1\xEA\xEE\xF0\xEE\xF1\xF2\xFC"), speed},
+        {1252, line(speed.toStdString()), speed},  // UTF-8 under a Western page
+        {1252, "\xEF\xBB\xBF" + line(speed.toStdString()), speed},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        TMultiLanguage ml(&app_, c.page);
+        ml.SetLanguageFile(QString::fromStdString(lng_.string()));
+        WriteBytes(lng_, c.file);
+        ml.LoadForm();
+        EXPECT_EQ(label1_->Get(P::Caption), c.caption);
+        EXPECT_EQ(ml.LngSearchFor("frmMain.Label1.Caption:="), c.caption);
+    }
 }
 
 TEST_F(MultiLanguage, LongValuesAreCutAt255Characters) {

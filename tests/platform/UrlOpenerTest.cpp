@@ -3,6 +3,7 @@
 
 #include "platform/UrlOpener.h"
 
+#include <QtCore/qtestsupport_core.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -11,7 +12,6 @@
 
 #include <chrono>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -43,8 +43,7 @@ class DesktopOpener : public ::testing::Test {
 
     // What the stand-in received, once it has run (it runs detached, so it is waited for).
     std::string Recorded() const {
-        for (int i = 0; i < 500 && !QFile::exists(record); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!QTest::qWaitFor([this] { return QFile::exists(record); }, 5000)) return "<never ran>";
         QFile file(record);
         if (!file.open(QIODevice::ReadOnly)) return "<never started>";
         return file.readAll().toStdString();

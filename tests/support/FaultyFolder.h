@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -152,13 +151,9 @@ class FaultyFolder {
 
     std::set<std::string> Listing() const {
         std::set<std::string> names;
-        if (DIR* d = ::opendir(dir_.c_str())) {
-            while (const dirent* entry = ::readdir(d)) {
-                const std::string name = entry->d_name;
-                if (name != "." && name != "..") names.insert(name);
-            }
-            ::closedir(d);
-        }
+        std::error_code unreadable;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_, unreadable))
+            names.insert(entry.path().filename().string());
         return names;
     }
 

@@ -26,6 +26,8 @@
 #include <openssl/evp.h>
 #include <openssl/x509.h>
 
+#include <QtCore/qtestsupport_core.h>
+
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -147,8 +149,8 @@ class LocalHttpServer {
         if (port_ <= 0) throw std::runtime_error("the test server found no port");
         thread_ = std::thread([this] { server_->listen_after_bind(); });
         // stop() does nothing to a server that is not running yet, which would then never end.
-        while (!server_->is_running())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (!QTest::qWaitFor([this] { return server_->is_running(); }, 5000))
+            throw std::runtime_error("the test server never started listening");
     }
 
     ~LocalHttpServer() {

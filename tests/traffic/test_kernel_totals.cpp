@@ -5,6 +5,7 @@
 // interfaces, checked by what the fields, labels and log show.
 
 #include "PrivateNetns.h"
+#include "TunDevice.h"
 #include "platform/SystemInterfaceTable.h"
 #include "traffic/TrafficMonitor.h"
 #include "util/TextFile.h"
@@ -19,22 +20,16 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <linux/if_packet.h>
-#include <linux/if_tun.h>
 #include <net/ethernet.h>
 #include <net/if.h>
 #include <netinet/in.h>
-#include <poll.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <array>
-#include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <thread>
 
 namespace {
 
@@ -111,80 +106,17 @@ bool SendFrames(const char* device, const std::array<std::uint8_t, 6>& from,
     return ok;
 }
 
-// Waits until the table shows the device operational (the kernel reports a new link's
-// state a little later than it comes up).
-bool WaitUntilOperational(InterfaceTable& table, const std::string& name = "vw") {
-    for (int i = 0; i < 100; ++i) {
-        if (const auto rows = table.Read()) {
-            for (const IfRow& row : *rows) {
-                if (row.name == name && row.dwOperStatus != 0) return true;
-            }
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-}
-
 // Waits until the kernel has counted at least the given bytes on the device.
 std::optional<Counters> WaitForCounters(const std::string& device, const Counters& atLeast) {
     std::optional<Counters> now;
-    for (int i = 0; i < 100; ++i) {
-        now = KernelCounters(device);
-        if (now && now->rx >= atLeast.rx && now->tx >= atLeast.tx) return now;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    (void)QTest::qWaitFor(
+        [&] {
+            now = KernelCounters(device);
+            return now && now->rx >= atLeast.rx && now->tx >= atLeast.tx;
+        },
+        2000);
     return now;
 }
-
-// A tun device held open by this process, so that it carries traffic.
-class Tunnel {
-  public:
-    explicit Tunnel(const std::string& name) : name_(name) {
-        if (!PrivateNetns::Ip("tuntap add " + name + " mode tun")) return;
-        fd_ = open("/dev/net/tun", O_RDWR | O_CLOEXEC);
-        ifreq request{};
-        request.ifr_flags = IFF_TUN | IFF_NO_PI;
-        std::snprintf(request.ifr_name, sizeof request.ifr_name, "%s", name.c_str());
-        if (fd_ >= 0 && ioctl(fd_, TUNSETIFF, &request) != 0) {
-            close(fd_);
-            fd_ = -1;
-        }
-        if (fd_ >= 0 && !PrivateNetns::Ip("link set " + name + " up")) {
-            close(fd_);
-            fd_ = -1;
-        }
-    }
-    ~Tunnel() {
-        if (fd_ >= 0) close(fd_);
-    }
-    bool ok() const { return fd_ >= 0; }
-    const std::string& name() const { return name_; }
-
-    // Hands `count` IPv4 packets of `size` bytes to the kernel as arrived on the tunnel. The
-    // tunnel counts them as it takes them; the IP layer then drops them (no checksum).
-    bool Receive(std::int64_t count, std::size_t size) {
-        std::vector<std::uint8_t> packet(size, 0);
-        packet[0] = 0x45;  // IPv4, a 20-byte header
-        packet[2] = static_cast<std::uint8_t>(size >> 8);
-        packet[3] = static_cast<std::uint8_t>(size);
-        for (std::int64_t i = 0; i < count; ++i) {
-            if (write(fd_, packet.data(), size) != static_cast<ssize_t>(size)) return false;
-        }
-        return true;
-    }
-
-    // Takes what the kernel sent out of the tunnel, which counts it as sent as it goes.
-    void Drain() {
-        std::array<std::uint8_t, 65536> packet{};
-        pollfd ready{fd_, POLLIN, 0};
-        while (poll(&ready, 1, 50) > 0 && read(fd_, packet.data(), packet.size()) > 0) {
-        }
-    }
-
-  private:
-    std::string name_;
-    int fd_ = -1;
-};
 
 // Sends datagrams of 300 bytes to the address (loopback counts them as received and sent).
 bool Datagrams(int count, in_addr_t address = htonl(INADDR_LOOPBACK)) {
@@ -213,7 +145,7 @@ class KernelTotals : public ::testing::Test {
         std::ofstream("/proc/sys/net/ipv6/conf/all/disable_ipv6") << "1";
         if (!MakePair(50)) GTEST_SKIP() << "cannot make a veth pair (ip link add ... veth)";
         table = MakeSystemInterfaceTable();
-        ASSERT_TRUE(WaitUntilOperational(*table));
+        ASSERT_TRUE(WaitForOperState(*table, "vw"));
     }
 
     // Picks the item of `device` in the list as a user would.
@@ -291,7 +223,7 @@ TEST_F(KernelTotals, TotalsEqualTheKernelsCountersAcrossReCreation) {
 
     // Back as another interface (new index) with the same address: its counters start at 0.
     ASSERT_TRUE(MakePair(60));
-    ASSERT_TRUE(WaitUntilOperational(*table));
+    ASSERT_TRUE(WaitForOperState(*table, "vw"));
     const Counters k2 = Transfer(KernelCounters("vw").value(), 30, 10, 100);
     const Totals t2 = Tick();
     EXPECT_EQ(k2.rx, 3000u);
@@ -303,7 +235,7 @@ TEST_F(KernelTotals, TotalsEqualTheKernelsCountersAcrossReCreation) {
     // sent one climbed past its old value. Both count only what the new counters show.
     ASSERT_TRUE(PrivateNetns::Ip("link del vw"));
     ASSERT_TRUE(MakePair(60));
-    ASSERT_TRUE(WaitUntilOperational(*table));
+    ASSERT_TRUE(WaitForOperState(*table, "vw"));
     const Counters k3 = Transfer(KernelCounters("vw").value(), 10, 20, 100);
     const Totals t3 = Tick();
     EXPECT_EQ(k3.rx, 1000u);
@@ -315,15 +247,15 @@ TEST_F(KernelTotals, TotalsEqualTheKernelsCountersAcrossReCreation) {
 
 TEST_F(KernelTotals, EachTunnelShowsItsOwnTrafficAndIsFoundAgainAtTheNextStart) {
     ASSERT_TRUE(PrivateNetns::Ip("link set lo up"));
-    Tunnel first("tvt0");
-    Tunnel second("tvt1");
-    if (!first.ok() || !second.ok()) GTEST_SKIP() << "cannot make tun devices";
-    ASSERT_TRUE(WaitUntilOperational(*table, "tvt0"));
-    ASSERT_TRUE(WaitUntilOperational(*table, "tvt1"));
+    TunDevice first("tvt0", TunDevice::Mode::Tun);
+    TunDevice second("tvt1", TunDevice::Mode::Tun);
+    if (!first.Up() || !second.Up()) GTEST_SKIP() << "cannot make tun devices";
+    ASSERT_TRUE(WaitForOperState(*table, "tvt0"));
+    ASSERT_TRUE(WaitForOperState(*table, "tvt1"));
 
     // Picks the tunnel's item as the user would, or as a start restores it; then traffic on
     // every device, of which only the tunnel's own may be counted.
-    const auto watch = [&](Tunnel& tunnel, bool restore) {
+    const auto watch = [&](TunDevice& tunnel, bool restore) {
         SCOPED_TRACE(tunnel.name());
         monitor = std::make_unique<TrafficMonitor>(*table, settings, clock,
                                                    dir.filePath("inet.stat").toStdString());
@@ -362,10 +294,10 @@ TEST_F(KernelTotals, ATunnelThatOnlySendsAndACounterPast4GiB) {
 
     // A tunnel that only sends: its send rate shows and is drawn, its receive rate is 0.
     std::pair<TrafficFields, DiagramTickResult> seen;
-    Tunnel tunnel("tvt0");
-    ASSERT_TRUE(tunnel.ok());
+    TunDevice tunnel("tvt0", TunDevice::Mode::Tun);
+    ASSERT_TRUE(tunnel.Up());
     ASSERT_TRUE(PrivateNetns::Ip("addr add 10.77.0.1/24 dev tvt0"));
-    ASSERT_TRUE(WaitUntilOperational(*table, "tvt0"));
+    ASSERT_TRUE(WaitForOperState(*table, "tvt0"));
     Watch("tvt0", clock);
     Second();
     const Counters t0 = KernelCounters("tvt0").value();
@@ -404,7 +336,7 @@ TEST_F(KernelTotals, SixHundredInterfacesAreListedAndTheChosenOneCounts) {
         commands.push_back("link set " + name + "b up");
     }
     ASSERT_TRUE(PrivateNetns::IpBatch(commands));
-    ASSERT_TRUE(WaitUntilOperational(*table, "m298b"));
+    ASSERT_TRUE(WaitForOperState(*table, "m298b"));
     Watch("vw", clock);
     // Every device but loopback is an operational Ethernet one.
     EXPECT_EQ(items.size(), 600);

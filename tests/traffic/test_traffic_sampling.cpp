@@ -97,37 +97,29 @@ TEST_F(Sampling, A32BitCounterThatGoesDownOnTheSameInterfaceHasWrapped) {
 }
 
 TEST_F(Sampling, RestartedCountersAddNoPhantomTraffic) {
-    // The same address comes back as another interface (re-created by the system).
     table.rows = std::vector<IfRow>{RowA(2, 1000000, 50000)};
     SelectA();
     monitor.RefreshTick();
-    table.rows = std::vector<IfRow>{RowA(9, 2000, 300)};
-    monitor.RefreshTick();
-    EXPECT_EQ(monitor.State().TotalRead, 1002000u);
-    EXPECT_EQ(monitor.State().TotalWrite, 50300u);
-    EXPECT_EQ(monitor.State().CounterRestarts, 1u);
-
-    // The same interface reset: its full counter went down.
-    SetCounters(table.At(0), 100, 7);
-    monitor.RefreshTick();
-    EXPECT_EQ(monitor.State().TotalRead, 1002100u);
-    EXPECT_EQ(monitor.State().TotalWrite, 50307u);
-    EXPECT_EQ(monitor.State().CounterRestarts, 2u);
-
-    // Re-created within one tick: the received counter went down, the sent one climbed past
-    // its old value. One restart: both count only what the new counters show.
-    SetCounters(table.At(0), 60, 900);
-    monitor.RefreshTick();
-    EXPECT_EQ(monitor.State().TotalRead, 1002160u);
-    EXPECT_EQ(monitor.State().TotalWrite, 51207u);
-    EXPECT_EQ(monitor.State().CounterRestarts, 3u);
-
-    // Ordinary growth afterwards.
-    SetCounters(table.At(0), 160, 910);
-    monitor.RefreshTick();
-    EXPECT_EQ(monitor.State().TotalRead, 1002260u);
-    EXPECT_EQ(monitor.State().TotalWrite, 51217u);
-    EXPECT_EQ(monitor.State().CounterRestarts, 3u);
+    const struct {
+        const char* what;
+        std::uint64_t in, out;  // the counters of interface 9 with A's address
+        std::uint64_t totalRead, totalWrite, restarts;
+    } steps[] = {
+        {"the address comes back as another interface", 2000, 300, 1002000, 50300, 1},
+        {"the same interface reset: its full counter went down", 100, 7, 1002100, 50307, 2},
+        // Both count only what the new counters show.
+        {"re-created within one tick: received down, sent past its old value", 60, 900, 1002160,
+         51207, 3},
+        {"ordinary growth afterwards", 160, 910, 1002260, 51217, 3},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        table.rows = std::vector<IfRow>{RowA(9, step.in, step.out)};
+        monitor.RefreshTick();
+        EXPECT_EQ(monitor.State().TotalRead, step.totalRead);
+        EXPECT_EQ(monitor.State().TotalWrite, step.totalWrite);
+        EXPECT_EQ(monitor.State().CounterRestarts, step.restarts);
+    }
 }
 
 TEST_F(Sampling, VanishedAdapterIsOfflineAndKeepsItsReadings) {

@@ -2,13 +2,15 @@
 
 #include "util/funcQuendra.h"
 
+#include "TestFiles.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -24,24 +26,6 @@ namespace {
 std::string Bytes(std::initializer_list<unsigned char> b) {
     return std::string(b.begin(), b.end());
 }
-
-class TempDir {
-  public:
-    TempDir() {
-        char templ[] = "/tmp/torvane-util-XXXXXX";
-        path_ = ::mkdtemp(templ);
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    std::string File(const std::string& name, const std::string& content) const {
-        const std::string p = path_ + "/" + name;
-        std::ofstream(p, std::ios::binary) << content;
-        return p;
-    }
-    const std::string& Path() const { return path_; }
-
-  private:
-    std::string path_;
-};
 
 }  // namespace
 
@@ -133,28 +117,30 @@ TEST(TextHelpers, AddBackslashLooksAtTheLastByteOnly) {
 }
 
 TEST(FileHelpers, ExistenceAndSizeFollowADirectorySearch) {
-    TempDir dir;
-    const std::string file = dir.File("report.xyz", std::string(1234, 'x'));
+    const QTemporaryDir tmp;
+    const std::string dir = tmp.path().toStdString();
+    const std::string file = dir + "/report.xyz";
+    testfiles::WriteBytes(file, std::string(1234, 'x'));
     EXPECT_TRUE(FileExistsAny(file));
-    EXPECT_TRUE(FileExistsAny(dir.Path()));  // a directory counts
+    EXPECT_TRUE(FileExistsAny(dir));  // a directory counts
     EXPECT_FALSE(FileExistsAny(""));
-    EXPECT_FALSE(FileExistsAny(dir.Path() + "/missing"));
-    EXPECT_FALSE(FileExistsAny(dir.Path() + "/nodir/file"));
+    EXPECT_FALSE(FileExistsAny(dir + "/missing"));
+    EXPECT_FALSE(FileExistsAny(dir + "/nodir/file"));
 
-    EXPECT_TRUE(FileExistsAny(dir.Path() + "/*.xyz"));
-    EXPECT_TRUE(FileExistsAny(dir.Path() + "/rep?rt.*"));
-    EXPECT_FALSE(FileExistsAny(dir.Path() + "/*.abc"));
+    EXPECT_TRUE(FileExistsAny(dir + "/*.xyz"));
+    EXPECT_TRUE(FileExistsAny(dir + "/rep?rt.*"));
+    EXPECT_FALSE(FileExistsAny(dir + "/*.abc"));
 
     EXPECT_EQ(FileSizeOf(file), 1234);
-    EXPECT_EQ(FileSizeOf(dir.Path() + "/*.xyz"), 1234);
-    EXPECT_EQ(FileSizeOf(dir.Path() + "/missing"), 0);
-    EXPECT_EQ(FileSizeOf(dir.Path()), 0);  // a directory yields 0
+    EXPECT_EQ(FileSizeOf(dir + "/*.xyz"), 1234);
+    EXPECT_EQ(FileSizeOf(dir + "/missing"), 0);
+    EXPECT_EQ(FileSizeOf(dir), 0);  // a directory yields 0
     EXPECT_EQ(FileSizeOf(""), 0);
 }
 
 TEST(FileHelpers, SizeIsTheLowHalfReadAsSigned) {
-    TempDir dir;
-    const std::string file = dir.Path() + "/sparse";
+    const QTemporaryDir dir;
+    const std::string file = dir.filePath("sparse").toStdString();
     { std::ofstream(file, std::ios::binary).put('x'); }
     // 4 GiB + 5 bytes, sparse: the low 32 bits are 5. 3 GiB reads as a negative number.
     fs::resize_file(file, (std::uintmax_t{1} << 32) + 5);
@@ -164,16 +150,10 @@ TEST(FileHelpers, SizeIsTheLowHalfReadAsSigned) {
 }
 
 TEST(VersionRecord, ReadsTheProductVersionAfterTheSignature) {
-    const std::uint32_t record[10] = {40u,
-                                      0xFEEF04BDu,
-                                      0x00010000u,
-                                      (1u << 16) | 0u,
-                                      (2u << 16) | 200u,
-                                      (1u << 16) | 0u,
-                                      (2u << 16) | 200u,
-                                      0u,
-                                      0u,
-                                      0u};
+    // Length, signature, structure version, file version (2 words), product version (2
+    // words), the rest zero.
+    const std::uint32_t record[10] = {
+        40u, 0xFEEF04BDu, 0x00010000u, 1u << 16, (2u << 16) | 200u, 1u << 16, (2u << 16) | 200u};
     EXPECT_EQ(VersionFromRecord(record), "1.0.2.200");
 
     // The product version is what counts, not the file version.

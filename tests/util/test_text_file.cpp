@@ -2,55 +2,43 @@
 
 #include "util/TextFile.h"
 
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace fs = std::filesystem;
 using textfile::SplitLines;
 using Lines = std::vector<std::string>;
 
-TEST(TextFileLines, LineEndsAndStrayCarriageReturns) {
-    EXPECT_EQ(SplitLines("a\r\nb\nc"), (Lines{"a", "b", "c"}));
-    EXPECT_EQ(SplitLines("a\r\n"), (Lines{"a"}));
-    EXPECT_EQ(SplitLines(""), Lines{});
-    EXPECT_EQ(SplitLines("\r\n\r\n"), (Lines{"", ""}));
-    // A CR anywhere but before LF is dropped, also at the very end.
-    EXPECT_EQ(SplitLines("a\rb\r\r\nc\r"), (Lines{"ab", "c"}));
-    EXPECT_EQ(SplitLines("\r"), Lines{});
-}
-
-TEST(TextFileLines, CtrlZEndsTheFile) {
-    EXPECT_EQ(SplitLines("a\r\nb\x1A"
-                         "c\r\nd\r\n"),
-              (Lines{"a", "b"}));
-    EXPECT_EQ(SplitLines(std::string("\x1A"
-                                     "rest",
-                                     5)),
-              Lines{});
-}
-
-TEST(TextFileLines, BinaryContentSurvives) {
-    const std::string garbage("x\0y\xFF\n\0\n", 7);
-    EXPECT_EQ(SplitLines(garbage), (Lines{std::string("x\0y\xFF", 4), std::string("\0", 1)}));
+TEST(TextFileLines, LineEndsStrayCarriageReturnsCtrlZAndBinaryContent) {
+    using namespace std::string_literals;
+    const std::pair<std::string, Lines> cases[] = {
+        {"a\r\nb\nc", {"a", "b", "c"}},
+        {"a\r\n", {"a"}},
+        {"", {}},
+        {"\r\n\r\n", {"", ""}},
+        // A CR anywhere but before LF is dropped, also at the very end.
+        {"a\rb\r\r\nc\r", {"ab", "c"}},
+        {"\r", {}},
+        // Ctrl+Z (octal 032) ends the file.
+        {"a\r\nb\032c\r\nd\r\n", {"a", "b"}},
+        {"\032rest", {}},
+        {"x\0y\xFF\n\0\n"s, {"x\0y\xFF"s, "\0"s}},
+    };
+    for (const auto& [bytes, lines] : cases)
+        EXPECT_EQ(SplitLines(bytes), lines) << bytes;
 }
 
 class TextFileOnDisk : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char templ[] = "/tmp/torvane-textfile-XXXXXX";
-        dir_ = ::mkdtemp(templ);
-    }
-    void TearDown() override {
-        ::chmod(dir_.c_str(), 0755);
-        fs::remove_all(dir_);
-    }
-    std::string dir_;
+    void SetUp() override { ASSERT_TRUE(tmp_.isValid()); }
+    QTemporaryDir tmp_;
+    std::string dir_ = tmp_.path().toStdString();
 };
 
 TEST_F(TextFileOnDisk, AppendCreatesThenAppends) {
@@ -69,6 +57,7 @@ TEST_F(TextFileOnDisk, FailuresAreReportedNotRaised) {
         ::chmod(dir_.c_str(), 0555);
         EXPECT_FALSE(textfile::Append(dir_ + "/new", "x"));
         EXPECT_FALSE(textfile::WriteReplacing(dir_ + "/new", "x"));
+        ::chmod(dir_.c_str(), 0755);
     }
 }
 
