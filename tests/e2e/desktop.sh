@@ -197,7 +197,6 @@ find_popup() {
 
 # The main window: its X window id, whether mapped or not.
 main_window() { xdotool search --name '^Torvane v' 2>/dev/null | head -n1 || true; }
-has_main_window() { [ -n "$(main_window)" ]; }
 window_mapped() {
     local w
     w=$(main_window)

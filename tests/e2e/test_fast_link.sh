@@ -28,7 +28,7 @@ click_tray 1
 wait_for 10 window_mapped || fail "a click did not show the window"
 
 note "iperf3 both ways over the link"
-ip netns exec "$NS" iperf3 -s -1 -B 10.202.0.1 >"$WORK/iperf-server.log" 2>&1 &
+ip netns exec "$NS" iperf3 -s -1 -B 10.202.0.1 --forceflush >"$WORK/iperf-server.log" 2>&1 &
 PIDS+=("$!")
 wait_for 5 grep -q listening "$WORK/iperf-server.log" || fail "iperf3 does not listen"
 ip netns exec "$PEER" iperf3 -c 10.202.0.1 -t 8 --bidir -l 1M >"$WORK/iperf.log" 2>&1 &
