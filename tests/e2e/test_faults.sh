@@ -98,9 +98,9 @@ other_windows() {
         [ "$width" -le 64 ] || echo "$w"
     done
 }
-dialog_open() { DIALOG=$(other_windows "$pid" | head -n1) && [ -n "$DIALOG" ]; }
+dialog_open() { DIALOG=$(other_windows "$pid" | head -n1); [ -n "$DIALOG" ]; }
 
-in_search_list() { probe SearchText.items | tr '|' '\n' | grep -qx "$1"; }
+in_search_list() { grep -qx "$1" <<<"$(probe SearchText.items | tr '|' '\n')"; }
 click_at() { xdotool mousemove --window "$(main_window)" "$1" "$2" click 1; }
 
 run_with() {
