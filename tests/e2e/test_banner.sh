@@ -6,30 +6,16 @@
 # xdg-open) gets the advertiser's address byte for byte.
 . "$(dirname "$0")/desktop.sh" "$1"
 
-[ "$(id -u)" -eq 0 ] || skip "network namespaces need root"
-command -v ip >/dev/null 2>&1 || skip "iproute2 is not installed"
 command -v convert >/dev/null 2>&1 || skip "ImageMagick's convert is not installed"
 SERVER="$(dirname "$EXE")/tests/e2e/banner_server"
 [ -x "$SERVER" ] || skip "no banner server at $SERVER (build the target banner_server)"
-
-NS=torvane-e2e-$$-banner
-ip netns add "$NS" 2>/dev/null || skip "network namespaces cannot be made here"
-CLEANUP_HOOKS+=("ip netns del $NS")
-ip -n "$NS" link set lo up || fail "no loopback in the namespace"
-
-# The browser: records the address it is handed.
-mkdir -p "$WORK/bin"
-cat >"$WORK/bin/xdg-open" <<EOF
-#!/bin/sh
-printf '%s\n' "\$1" >>"$WORK/opened"
-EOF
-chmod +x "$WORK/bin/xdg-open"
-PROGRAM_ENV+=("PATH=$WORK/bin:$PATH")
+private_net NS
+use_browser
 
 start_desktop
 start_tray
 ip netns exec "$NS" "$SERVER" 18084 "$WORK/requests" >"$WORK/server.log" 2>&1 &
-PIDS+=($!)
+PIDS+=("$!")
 wait_for 10 grep -q ready "$WORK/server.log" || fail "the banner server did not start: $(cat "$WORK/server.log")"
 LAUNCH=(ip netns exec "$NS")
 start_program
@@ -46,19 +32,20 @@ IFS='|' read -r line cookie referer pragma agent <"$WORK/requests"
     fail "fetch: $line"
 [ -z "$cookie" ] && [ "$referer" = "http://127.0.0.1:18085/" ] && [ "$pragma" = no-cache ] &&
     [ "$agent" = "Mozilla/6.0 (compatible)" ] || fail "fetch headers: $(head -n1 "$WORK/requests")"
-sleep 1
-shot 20-banner-shown
-SHOT="$SHOTS/20-banner-shown.png"
 
 read -r WX WY < <(window_origin)
 # colour X Y: the colour on the screen at a point of the window's client area.
-colour() { convert "$SHOT" -crop "1x1+$((WX + $1))+$((WY + $2))" -depth 8 txt:- | grep -oE '#[0-9A-F]{6}' | head -n1; }
+colour() { convert "$SHOTS/20-banner-shown.png" -crop "1x1+$((WX + $1))+$((WY + $2))" -depth 8 txt:- | grep -oE '#[0-9A-F]{6}' | head -n1; }
 # Image1 is at 0,226 of the client area; the stripes are 117 pixels wide.
-for spot in "50 232 #FF0000" "170 250 #00A000" "290 270 #0000FF" "400 240 #FFFFFF"; do
-    read -r x y want <<<"$spot"
-    got=$(colour "$x" "$y")
-    [ "$got" = "$want" ] || fail "Image1 at $x,$y shows $got, not the banner's $want"
-done
+banner_shown() {
+    shot 20-banner-shown
+    for spot in "50 232 #FF0000" "170 250 #00A000" "290 270 #0000FF" "400 240 #FFFFFF"; do
+        read -r x y want <<<"$spot"
+        got=$(colour "$x" "$y")
+        [ "$got" = "$want" ] || return 1
+    done
+}
+wait_for 10 banner_shown || fail "Image1 at $x,$y shows $got, not the banner's $want"
 
 note "a click on the banner goes through the counter to the advertiser"
 xdotool mousemove --window "$(main_window)" 100 250 click 1
@@ -69,11 +56,9 @@ nocache=$(grep -m1 -oE 'nocache=[0-9]+' "$WORK/requests")
     fail "click-through: $line"
 [ "$cookie" = "seen=1;uid=42; path=/;" ] || fail "click-through cookies: '$cookie'"
 [ "$referer" = "http://127.0.0.1:18085/" ] || fail "click-through referer: '$referer'"
-wait_for 10 test -s "$WORK/opened" || fail "the browser was not asked to open anything"
-[ "$(cat "$WORK/opened")" = "http://127.0.0.1:18084/advertiser/shop?id=7&u=%41b" ] ||
-    fail "the browser got: $(cat "$WORK/opened")"
+expect_opened "http://127.0.0.1:18084/advertiser/shop?id=7&u=%41b"
 # A new banner follows the click.
-wait_for 10 sh -c "[ \$(grep -c 'cmd=ad' '$WORK/requests') -ge 2 ]" || fail "no fetch after the click"
-sleep 1
+refetched() { [ "$(grep -c 'cmd=ad' "$WORK/requests")" -ge 2 ]; }
+wait_for 10 refetched || fail "no fetch after the click"
 shot 21-after-click
 pass

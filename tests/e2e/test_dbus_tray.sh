@@ -14,20 +14,19 @@ PRIVATE_BUS=1
 WATCHER=$(dirname "$EXE")/tests/e2e/sni_watcher
 [ -x "$WATCHER" ] || skip "no watcher at $WATCHER (build the target sni_watcher)"
 LOG="$WORK/watcher.log"
-count() { grep -c "^$1 " "$LOG"; }
+count() { grep -c "^$1 " "$LOG" || true; }
 
 start_desktop
 start_program
 PID=$LAST_PID
 watch_window
-sleep 2
+sleep 2 # the panel comes two seconds after the program
 "$WATCHER" serve "$LOG" >>"$WORK/watcher.out" 2>&1 &
-PIDS+=($!)
+PIDS+=("$!")
 wait_for 10 grep -q '^ready$' "$LOG" || fail "the watcher did not start: $(cat "$WORK/watcher.out")"
 wait_for 15 grep -q '^registered ' "$LOG" || fail "the program registered no item with a late watcher"
 note "the watcher came 2 s after the program; watching the window past the wait for a tray"
-sleep 5
-window_never_shown || fail "the window showed although a tray came in time"
+holds 5 window_hidden && window_never_shown || fail "the window showed although a tray came in time"
 tip=$("$WATCHER" tooltip) || fail "the item's tooltip could not be read"
 note "tooltip: $tip"
 [ "$tip" = "Pellmor ( OFFline )" ] || fail "tooltip '$tip'"
@@ -42,13 +41,12 @@ awk '{split($2, s, "x"); if (s[1] > 64 || s[2] > 64) exit 1}' <<<"$pictures" ||
 
 # activate [MS...]: one gesture as a panel sends it, well apart from the one before.
 activate() {
-    sleep 0.6
+    between_gestures
     "$WATCHER" activate "$@" || fail "Activate failed"
 }
 note "Activate shows the window, and hides it again"
 activate
 wait_for 5 window_mapped || fail "Activate did not show the window"
-sleep 1
 shot 17-dbus-tray-window
 activate
 wait_for 5 window_hidden || fail "a second Activate did not hide the window"
@@ -56,28 +54,24 @@ wait_for 5 window_hidden || fail "a second Activate did not hide the window"
 note "a double-click as xfce and LXQt send it toggles once"
 activate 80
 wait_for 5 window_mapped || fail "a double-click did not show the window"
-sleep 1
-window_mapped || fail "a double-click showed and hid the window"
+holds 1 window_mapped || fail "a double-click showed and hid the window"
 
 note "a double-click as waybar sends it toggles once, without a flash"
 # Every window the window manager maps or unmaps on the screen is written down.
 xev -root -event substructure >"$WORK/xev" 2>&1 &
-PIDS+=($!)
+PIDS+=("$!")
 activate 150 1
 wait_for 5 window_hidden || fail "a double-click did not hide the window"
-sleep 1
-window_hidden || fail "a double-click hid and showed the window"
+holds 1 window_hidden || fail "a double-click hid and showed the window"
 grep -q MapNotify "$WORK/xev" && fail "the window was mapped again on the way: a flash"
 
 note "ten quiet seconds: the icon and the tooltip are not sent again"
-sleep 1
+sleep 1 # what the last gesture sent arrives before the count starts
 icons=$(count NewIcon)
 tips=$(count NewToolTip)
-sleep 10
-icons=$(($(count NewIcon) - icons))
-tips=$(($(count NewToolTip) - tips))
-[ "$icons" -eq 0 ] && [ "$tips" -eq 0 ] ||
-    fail "in ten quiet seconds the icon was sent $icons times, the tooltip $tips times"
+quiet() { [ "$(count NewIcon)" -eq "$icons" ] && [ "$(count NewToolTip)" -eq "$tips" ]; }
+holds 10 quiet || fail "in ten quiet seconds the icon was sent $(($(count NewIcon) - icons))" \
+    "times, the tooltip $(($(count NewToolTip) - tips)) times"
 # The start-up sets the tooltip once (and the watcher sees it): the counting works.
 [ "$(count NewToolTip)" -ge 1 ] || fail "not even the tooltip of the start-up was seen"
 note "sent over the whole run: NewIcon $(count NewIcon), NewToolTip $(count NewToolTip)"

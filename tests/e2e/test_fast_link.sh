@@ -4,22 +4,15 @@
 # end equal to the kernel's counters.
 . "$(dirname "$0")/desktop.sh" "$1"
 
-[ "$(id -u)" -eq 0 ] || skip "network namespaces need root"
-command -v ip >/dev/null 2>&1 || skip "iproute2 is not installed"
 command -v iperf3 >/dev/null 2>&1 || skip "iperf3 is not installed"
 use_probe
-
-NS=torvane-e2e-$$-fast
-PEER=torvane-e2e-$$-far
-ip netns add "$NS" 2>/dev/null || skip "network namespaces cannot be made here"
-CLEANUP_HOOKS+=("ip netns del $NS" "ip netns del $PEER")
-ip netns add "$PEER" || fail "could not make the peer namespace"
+private_net NS
+private_net PEER
 ITEM="veth0 (veth) [02-54-56-00-00-21]"
-ip -n "$NS" link add veth0 address 02:54:56:00:00:21 mtu 65000 type veth peer name veth1 \
-    mtu 65000 netns "$PEER" || skip "veth links cannot be made here"
+veth "$NS" veth0 02:54:56:00:00:21 "$PEER" veth1 || skip "veth links cannot be made here"
+ip -n "$NS" link set veth0 mtu 65000 && ip -n "$PEER" link set veth1 mtu 65000
 ip -n "$NS" addr add 10.202.0.1/24 dev veth0
 ip -n "$PEER" addr add 10.202.0.2/24 dev veth1
-ip -n "$NS" link set veth0 up && ip -n "$PEER" link set veth1 up || fail "links do not come up"
 
 # The link chosen in an earlier run: the program starts watching it at once.
 mkdir -p "$XDG_CONFIG_HOME/Quendra"
@@ -35,21 +28,21 @@ click_tray 1
 wait_for 10 window_mapped || fail "a click did not show the window"
 
 note "iperf3 both ways over the link"
-ip netns exec "$NS" iperf3 -s -1 -B 10.202.0.1 >"$WORK/iperf-server.log" 2>&1 &
-PIDS+=($!)
-sleep 0.5
+ip netns exec "$NS" iperf3 -s -1 -B 10.202.0.1 --forceflush >"$WORK/iperf-server.log" 2>&1 &
+PIDS+=("$!")
+wait_for 5 grep -q listening "$WORK/iperf-server.log" || fail "iperf3 does not listen"
 ip netns exec "$PEER" iperf3 -c 10.202.0.1 -t 8 --bidir -l 1M >"$WORK/iperf.log" 2>&1 &
 CLIENT=$!
-PIDS+=($CLIENT)
+PIDS+=("$CLIENT")
 counter() { ip netns exec "$NS" cat /sys/class/net/veth0/statistics/"$1"; }
 # Ten digits are a gigabyte a second.
 fast() { probe lblLevelPerPeriod | grep -qE '^[0-9]{10,} B/s$'; }
+sending_fast() { probe lblLevelPerPeriodW | grep -qE '^[0-9]{9,} B/s$'; }
 seen=0
 if wait_for 8 fast; then
     seen=1
-    sleep 1.2
     shot 30-fast-link
-    probe lblLevelPerPeriodW | grep -qE '^[0-9]{9,} B/s$' || fail "sent rate $(probe lblLevelPerPeriodW)"
+    wait_for 2 sending_fast || fail "sent rate $(probe lblLevelPerPeriodW)"
 fi
 wait "$CLIENT" || fail "iperf3 failed: $(tail -n5 "$WORK/iperf.log")"
 # A busy machine may not move a gigabyte a second: then there is nothing to see.

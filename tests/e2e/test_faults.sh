@@ -15,25 +15,19 @@ if [ -z "${TORVANE_FAULTS_PRIVATE:-}" ]; then
 fi
 . "$(dirname "$0")/desktop.sh" "$1"
 
-command -v ip >/dev/null 2>&1 || skip "iproute2 is not installed"
 [ -f "$PROG/english.lng" ] && [ -f "$PROG/russian.lng" ] || skip "no shipped language files"
 use_probe
 
 # The program gets a network namespace of its own with one veth pair, v0 remembered.
-MAC=02:54:56:00:00:11
+private_net NS
+veth "$NS" v0 02:54:56:00:00:11 "$NS" v1 || skip "veth links cannot be made here"
 ITEM="v0 (veth) [02-54-56-00-00-11]"
-NET_SETUP="ip link add v0 address $MAC type veth peer name v1 && ip link set v0 up &&
-    ip link set v1 up"
-unshare -n sh -c "$NET_SETUP" 2>/dev/null || skip "no network namespace with a veth pair here"
-LAUNCH=(unshare -n sh -c "$NET_SETUP && exec \"\$@\"" sh)
+LAUNCH=(ip netns exec "$NS")
 mkdir -p "$XDG_CONFIG_HOME/Quendra"
 printf '[General]\nadapter=%s\n' "$ITEM" >"$XDG_CONFIG_HOME/Quendra/TVR.conf"
 
-# A stand-in for the desktop's opener, first on the path: it records the address.
-mkdir -p "$WORK/bin" "$WORK/langs"
-printf '#!/bin/sh\nprintf "%%s\\n" "$1" >>"%s"\n' "$WORK/opened" >"$WORK/bin/xdg-open"
-chmod +x "$WORK/bin/xdg-open"
-PROGRAM_ENV+=("PATH=$WORK/bin:$PATH")
+use_browser
+mkdir -p "$WORK/langs"
 cp "$PROG"/*.lng "$WORK/langs/"
 SOURCE=$PROG
 
@@ -68,7 +62,7 @@ make_folder() {
     mkdir -p "$dir"
     if [ "$1" = full ]; then
         mount -t tmpfs -o size=64k tmpfs "$dir" || fail "no tmpfs"
-        CLEANUP_HOOKS+=("umount -l '$dir'")
+        at_exit umount -l "$dir"
         # The executable stays on its own disk; the program still sees it in this folder.
         : >"$dir/torvane"
         mount --bind "$SOURCE/torvane" "$dir/torvane" || fail "no bind mount of the program"
@@ -83,13 +77,13 @@ make_folder() {
     mkdir "$WORK/before-$1"
     cp "$dir/inet.stat" "$dir/search.csv" "$dir/language.cfg" "$WORK/before-$1/"
     if [ "$1" = full ]; then
-        dd if=/dev/zero of="$dir/zz-filler" bs=4096 2>/dev/null
+        dd if=/dev/zero of="$dir/zz-filler" bs=4096 2>/dev/null || true # up to "no space left"
         [ "$(df -B1 --output=avail "$dir" | tail -n1 | tr -d ' ')" = 0 ] ||
             fail "the tmpfs still has room"
     else
         mount --bind "$dir" "$dir" && mount -o remount,bind,ro "$dir" ||
             fail "no read-only bind mount"
-        CLEANUP_HOOKS+=("umount -l '$dir'")
+        at_exit umount -l "$dir"
         touch "$dir/probe" 2>/dev/null && fail "the folder takes new files"
     fi
     PROG=$dir
@@ -97,22 +91,22 @@ make_folder() {
 
 # The visible windows of the program that are neither the main window nor its tray icon.
 other_windows() {
-    local w
+    local w width
     for w in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null); do
-        [ "$w" = "$(main_window)" ] && continue
-        eval "$(xdotool getwindowgeometry --shell "$w")"
-        [ "$WIDTH" -gt 64 ] && echo "$w"
+        [ "$w" != "$(main_window)" ] || continue
+        read -r width _ < <(window_size "$w")
+        [ "$width" -le 64 ] || echo "$w"
     done
 }
+dialog_open() { DIALOG=$(other_windows "$pid" | head -n1); [ -n "$DIALOG" ]; }
 
-in_search_list() { probe SearchText.items | tr '|' '\n' | grep -qx "$1"; }
+in_search_list() { grep -qx "$1" <<<"$(probe SearchText.items | tr '|' '\n')"; }
 click_at() { xdotool mousemove --window "$(main_window)" "$1" "$2" click 1; }
 
 run_with() {
-    local kind=$1 pid dialog
+    local kind=$1 pid
     note "the program folder $kind"
     make_folder "$kind"
-    : >"$WORK/opened"
     rm -f "$PROBE_OUT"  # nothing of the run before
     start_program
     pid=$LAST_PID
@@ -120,29 +114,22 @@ run_with() {
     wait_for 10 probe_is lblInetStat Online || fail "$kind: v0 is not Online"
     probe_is pnlLanguage "Русский" || fail "$kind: the remembered language: $(probe pnlLanguage)"
     click_tray 1
-    wait_for 10 window_mapped || fail "$kind: a click did not show the window"
-    sleep 0.5
+    wait_for 10 window_shown || fail "$kind: a click did not show the window"
 
     note "$kind: a search with the Search button"
     click_at 150 67
-    sleep 0.3
+    wait_for 5 has_focus SearchText || fail "$kind: the click left the focus in $(probe focus)"
     xdotool type --delay 40 fault
     click_at 416 66
-    wait_for 10 grep -q 'rsearch?text=%66%61%75%6C%74&from=prgTVR$' "$WORK/opened" ||
-        fail "$kind: the search opened '$(cat "$WORK/opened")'"
+    expect_opened "http://search.example.com/rsearch?text=%66%61%75%6C%74&from=prgTVR"
     wait_for 5 in_search_list fault ||
         fail "$kind: 'fault' is not in the list: $(probe SearchText.items | cut -c1-200)"
 
     note "$kind: English picked and saved"
     click_at 252 192
-    for _ in $(seq 50); do
-        dialog=$(other_windows "$pid" | head -n1)
-        [ -n "$dialog" ] && break
-        sleep 0.1
-    done
-    [ -n "$dialog" ] || fail "$kind: the file dialog did not open"
-    xdotool windowactivate --sync "$dialog"
-    sleep 0.3
+    wait_for 5 dialog_open || fail "$kind: the file dialog did not open"
+    xdotool windowactivate --sync "$DIALOG"
+    wait_for 5 has_focus fileNameEdit || fail "$kind: the dialog's focus is in '$(probe focus)'"
     xdotool type --delay 20 "$WORK/langs/english.lng"
     xdotool key Return
     wait_for 10 probe_is pnlLanguage English || fail "$kind: English was not applied"
@@ -154,23 +141,22 @@ run_with() {
     xdotool mousemove 0 0
     local before
     before=$(probe probe.time)
-    sleep 2.5
-    alive "$pid" || fail "$kind: the program ended"
+    holds 2.5 alive "$pid" || fail "$kind: the program ended"
     [ "$(probe probe.time)" != "$before" ] || fail "$kind: the window stopped answering"
-    [ "$(xdotool getwindowname "$(main_window)")" = "Torvane v1.0.2.200" ] ||
+    [ "$(xdotool getwindowname "$(main_window)")" = "Torvane v$TORVANE_VERSION" ] ||
         fail "$kind: caption '$(xdotool getwindowname "$(main_window)")'"
     probe_is lblInetStat Online || fail "$kind: the monitor lost its adapter"
     [ -z "$(other_windows "$pid")" ] || fail "$kind: a window came up: $(other_windows "$pid" |
         xargs -r -n1 xdotool getwindowname)"
     shot "faults-$kind"
 
-    local f
+    local f files=("$PROG"/*)
     for f in inet.stat search.csv language.cfg; do
         cmp -s "$WORK/before-$kind/$f" "$PROG/$f" ||
             fail "$kind: $f changed ($(stat -c %s "$PROG/$f") bytes)"
     done
-    [ "$(ls "$PROG" | tr '\n' ' ')" = "inet.stat language.cfg search.csv torvane $(
-        [ "$kind" = full ] && echo 'zz-filler ')" ] || fail "$kind: the folder holds $(ls "$PROG")"
+    [ "${files[*]##*/}" = "inet.stat language.cfg search.csv torvane$(
+        [ "$kind" = ro ] || echo ' zz-filler')" ] || fail "$kind: the folder holds ${files[*]##*/}"
 
     kill "$pid"
     wait_for 10 ended "$pid" || fail "$kind: the program did not end"

@@ -51,7 +51,8 @@ for entry in "$LAUNCHER" "$AUTOSTART"; do
         fail "icon or categories of $entry"
 done
 exec_line=$(sed -n 's/^Exec=//p' "$LAUNCHER")
-eval "PROGRAM_COMMAND=($exec_line)"
+# Its words as the desktop splits them: quotes keep a space in a word.
+mapfile -t PROGRAM_COMMAND < <(xargs printf '%s\n' <<<"$exec_line")
 [ "${PROGRAM_COMMAND[*]}" = "$PREFIX/bin/torvane" ] || fail "the launcher starts '$exec_line'"
 
 note "the launcher's command starts the installed program"
@@ -64,10 +65,8 @@ wait_for 15 has_tray_icon || fail "the installed program has no tray icon"
 wait_for 5 test -f "$FOLDER/search.csv" || fail "the program keeps no files in $FOLDER"
 click_tray 1
 wait_for 5 window_mapped || fail "a click did not show the window"
-sleep 1
 shot 18-installed-window
-kill "$PID"
-wait "$PID" 2>/dev/null
+stop "$PID"
 
 note "uninstall"
 # What the program and the user made in the program folder.

@@ -9,9 +9,8 @@ printf '%s\r\n' "$PROG/russian.lng" >"$PROG/language.cfg"
 start_desktop
 start_program
 PID=$LAST_PID
-wait_for 15 window_mapped || fail "the window did not show"
-sleep 1
-[ "$(xdotool getwindowname "$(main_window)")" = "Torvane v1.0.2.200" ] || fail "caption"
+wait_for 15 window_shown || fail "the window did not show"
+[ "$(xdotool getwindowname "$(main_window)")" = "Torvane v$TORVANE_VERSION" ] || fail "caption"
 shot 08-russian-window
 alt_f4_main_window || fail "Alt+F4 did not close the window"
 expect_exit_0 "$PID" 10

@@ -8,18 +8,11 @@
 # the remembered link again.
 . "$(dirname "$0")/desktop.sh" "$1"
 
-[ "$(id -u)" -eq 0 ] || skip "network namespaces need root"
-command -v ip >/dev/null 2>&1 || skip "iproute2 is not installed"
 command -v compare >/dev/null 2>&1 || skip "ImageMagick's compare is not installed"
 use_probe
 
-NS=torvane-e2e-$$-prog  # the program's side
-PEER=torvane-e2e-$$-peer
-ip netns add "$NS" 2>/dev/null || skip "network namespaces cannot be made here"
-CLEANUP_HOOKS+=("ip netns del $NS" "ip netns del $PEER")
-ip netns add "$PEER" || fail "could not make the peer namespace"
-in_ns() { ip netns exec "$NS" "$@"; }
-in_peer() { ip netns exec "$PEER" "$@"; }
+private_net NS # the program's side
+private_net PEER
 
 MAC0=02:54:56:00:00:01 # the link the user picks
 MAC1=02:54:56:00:00:02
@@ -27,30 +20,19 @@ MAC2=02:54:56:00:00:03 # a second link beside it
 ITEM="veth0 (veth) [02-54-56-00-00-01]"
 OTHER="veth2 (veth) [02-54-56-00-00-03]"
 
-# Two quiet links: no IPv6 (no router or neighbour chatter) and fixed neighbours (no ARP), so
-# that nothing but the frames sent below crosses them. The frames go to addresses nobody
-# holds on the far side, which drops them without an answer.
+# Two quiet links: no IPv6 in the namespaces and fixed neighbours (no ARP), so that nothing
+# but the frames sent below crosses them. The frames go to addresses nobody holds on the far
+# side, which drops them without an answer.
 make_links() {
-    local ns
-    for ns in "$NS" "$PEER"; do
-        ip netns exec "$ns" sh -c 'for f in /proc/sys/net/ipv6/conf/all/disable_ipv6 \
-            /proc/sys/net/ipv6/conf/default/disable_ipv6; do [ ! -e $f ] || echo 1 >$f; done' ||
-            return 1
-    done
-    ip -n "$NS" link add veth0 address $MAC0 type veth peer name veth1 address $MAC1 \
-        netns "$PEER" || return 1
-    ip -n "$NS" link add veth2 address $MAC2 type veth peer name veth3 netns "$PEER" || return 1
-    ip -n "$NS" addr add 10.201.0.1/24 dev veth0
-    ip -n "$PEER" addr add 10.201.0.2/24 dev veth1
-    ip -n "$NS" neigh add 10.201.0.98 lladdr $MAC1 dev veth0 nud permanent
-    ip -n "$PEER" neigh add 10.201.0.99 lladdr $MAC0 dev veth1 nud permanent
-    ip -n "$NS" link set veth0 up && ip -n "$NS" link set veth2 up &&
-        ip -n "$PEER" link set veth1 up && ip -n "$PEER" link set veth3 up
+    veth "$NS" veth0 $MAC0 "$PEER" veth1 $MAC1 && veth "$NS" veth2 $MAC2 "$PEER" veth3 &&
+        ip -n "$NS" addr add 10.201.0.1/24 dev veth0 && ip -n "$PEER" addr add 10.201.0.2/24 dev veth1 &&
+        ip -n "$NS" neigh add 10.201.0.98 lladdr $MAC1 dev veth0 nud permanent &&
+        ip -n "$PEER" neigh add 10.201.0.99 lladdr $MAC0 dev veth1 nud permanent
 }
 make_links || skip "veth links cannot be made here"
 
 # Kernel counters of veth0, as the program reads them.
-counter() { in_ns cat /sys/class/net/veth0/statistics/"$1"; }
+counter() { ip netns exec "$NS" cat /sys/class/net/veth0/statistics/"$1"; }
 # send FROM COUNT SIZE: COUNT UDP datagrams of SIZE bytes over the link, each one frame of
 # SIZE + 42 bytes (Ethernet, IPv4 and UDP headers).
 send() {
@@ -71,19 +53,16 @@ wait_for 10 probe_is RxTrayIcon.Hint "Pellmor ( OFFline )" ||
 probe_is lblInetStat Offline || fail "status without an adapter: '$(probe lblInetStat)'"
 tray_pos=$(tray_icons | head -n1)
 tray_picture() { # tray_picture FILE: the tray icon as it is on the screen
-    set -- "$1" $tray_pos
-    import -window root -crop 22x22+$(($2 - 11))+$(($3 - 11)) +repage "$1"
+    read -r x y <<<"$tray_pos"
+    import -window root -crop 22x22+$((x - 11))+$((y - 11)) +repage "$1"
 }
 tray_picture "$WORK/tray-offline.png"
 
 note "the window opens from the tray; the user picks veth0 in the adapter list"
 click_tray 1
-wait_for 10 window_mapped || fail "a click did not show the window"
-sleep 0.5
+wait_for 10 window_shown || fail "a click did not show the window"
 click_in "$(main_window)" 230 214
-popup=$(popup_window '[ "$WIDTH" -ge 400 ] && [ "$WIDTH" -le 480 ] && [ "$HEIGHT" -lt 200 ]') ||
-    fail "the adapter list did not open"
-sleep 0.5
+popup=$(popup_window 400 480 0 199) || fail "the adapter list did not open"
 shot 09-adapter-list-open
 wait_for 10 probe_is selAdapter.items "$ITEM|$OTHER" ||
     fail "adapter list: '$(probe selAdapter.items)'"
@@ -106,38 +85,35 @@ wait_for 10 probe_is edtByteReadToday "$rx0" || fail "received before sending: $
     for _ in $(seq $BURSTS); do
         send peer 60 1000
         send program 30 500
-        sleep 0.4
+        sleep 0.4 # the bursts spread over several ticks
     done
 ) &
 SENDER=$!
-PIDS+=($SENDER)
+PIDS+=("$SENDER")
 read -r WX WY < <(window_origin)
 diagram() { import -window root -crop 342x39+$((WX + 4))+$((WY + 4)) +repage "$1"; }
 differs() { [ "$(compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1)" -gt 0 ] 2>/dev/null; }
 : >"$WORK/hints"
-sleep 1.5
 diagram "$WORK/diagram-1.png"
 moved=0 lit=0
-for _ in $(seq 60); do
+# One look at the tray picture, the diagram and the tooltip: true once all three followed.
+followed() {
     probe RxTrayIcon.Hint >>"$WORK/hints"
     if [ $lit -eq 0 ]; then
         tray_picture "$WORK/tray-receiving.png"
-        differs "$WORK/tray-offline.png" "$WORK/tray-receiving.png" && lit=1
+        ! differs "$WORK/tray-offline.png" "$WORK/tray-receiving.png" || lit=1
     fi
     if [ $moved -eq 0 ]; then
         diagram "$WORK/diagram-2.png"
-        differs "$WORK/diagram-1.png" "$WORK/diagram-2.png" && moved=1 && shot 10-traffic-flowing
+        ! differs "$WORK/diagram-1.png" "$WORK/diagram-2.png" || { moved=1 && shot 10-traffic-flowing; }
     fi
-    sleep 0.1
-done
-[ $moved -eq 1 ] || fail "the diagram did not move"
-[ $lit -eq 1 ] || fail "the tray picture stayed the idle one while receiving"
+    [ $moved -eq 1 ] && [ $lit -eq 1 ] && [ "$(sort -u "$WORK/hints" | wc -l)" -ge 3 ] &&
+        grep -qE '^Pellmor \( Online 10000000000 \) [1-9][0-9]* B/s$' "$WORK/hints"
+}
+wait_for 10 followed || fail "the diagram moved: $moved, the tray picture changed: $lit," \
+    "the tooltips (a rate, and three in all): $(sort -u "$WORK/hints" | tr '\n' ';')"
 cp "$WORK/tray-offline.png" "$SHOTS/11-tray-idle.png"
 cp "$WORK/tray-receiving.png" "$SHOTS/11-tray-receiving.png"
-grep -qE '^Pellmor \( Online 10000000000 \) [1-9][0-9]* B/s$' "$WORK/hints" ||
-    fail "no tooltip with a receive rate: $(sort -u "$WORK/hints" | tr '\n' ';')"
-[ "$(sort -u "$WORK/hints" | wc -l)" -ge 3 ] ||
-    fail "the tooltip did not follow the ticks: $(sort -u "$WORK/hints" | tr '\n' ';')"
 wait "$SENDER" || fail "sending frames failed"
 
 # The kernel saw exactly the frames sent, and so did the program.
@@ -150,28 +126,25 @@ fields_match() {
         probe_is edtByteReadToday "$rx" && probe_is edtByteWriteToday "$tx"
 }
 wait_for 10 fields_match || fail "fields $(grep ^edt "$PROBE_OUT" | tr '\n' ' ') kernel rx $rx tx $tx"
-sleep 1.2
 shot 12-traffic-done
 
 note "one Connect line in inet.stat"
 # (A slow run may have reached the first Status line, a minute after the pick.)
 [ "$(grep -c '^Connect' "$PROG/inet.stat")" -eq 1 ] || fail "inet.stat: $(cat -A "$PROG/inet.stat")"
-head -n1 "$PROG/inet.stat" | grep -qE $'^Connect     \\[[0-9]{2}[^0-9][0-9]{2}[^0-9][0-9]{4} [0-9]{2}[^0-9][0-9]{2}[^0-9][0-9]{2}\\] \\[10000000000\\] \\[r:0 w:0\\]\r$' \
-    "$PROG/inet.stat" || fail "Connect line: $(cat -A "$PROG/inet.stat")"
+head -n1 "$PROG/inet.stat" | grep -qE $'^Connect     \\[[0-9]{2}[^0-9][0-9]{2}[^0-9][0-9]{4} [0-9]{2}[^0-9][0-9]{2}[^0-9][0-9]{2}\\] \\[10000000000\\] \\[r:0 w:0\\]\r$' ||
+    fail "Connect line: $(cat -A "$PROG/inet.stat")"
 
 note "the link goes away while watched: Offline, the program stays"
 ip -n "$NS" link del veth0 || fail "could not remove veth0"
 wait_for 10 probe_is lblInetStat Offline || fail "a removed link shows '$(probe lblInetStat)'"
 wait_for 10 probe_is RxTrayIcon.Hint "Pellmor ( OFFline )" ||
     fail "tray tooltip of a removed link: '$(probe RxTrayIcon.Hint)'"
-sleep 1.5
-alive "$PID" || fail "the program ended when its link went away"
+holds 1.5 alive "$PID" || fail "the program ended when its link went away"
 shot 13-link-removed
 
 note "a restart shows the remembered link"
-kill "$PID"
-wait "$PID" 2>/dev/null
-ip -n "$NS" link del veth2 2>/dev/null
+stop "$PID"
+ip -n "$NS" link del veth2 || fail "could not remove veth2"
 make_links >/dev/null 2>&1 || fail "could not make the links again"
 rm -f "$PROBE_OUT"
 start_program
@@ -181,7 +154,6 @@ wait_for 10 probe_is selAdapter "$ITEM" || fail "the restart shows '$(probe selA
 wait_for 10 probe_is lblInetStat Online || fail "the restored link is not Online"
 click_tray 1
 wait_for 10 window_mapped || fail "a click did not show the window"
-sleep 1
 shot 14-restored-choice
 [ "$(grep -c '^Connect' "$PROG/inet.stat")" -eq 2 ] || fail "inet.stat: $(cat -A "$PROG/inet.stat")"
 pass

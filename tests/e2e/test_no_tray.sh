@@ -16,7 +16,6 @@ waited=$(($(now_ms) - started))
 note "the window showed after $waited ms"
 # A little slack for the clock's and the poll's granularity.
 [ "$waited" -ge $((GRACE_MS - 300)) ] || fail "the window showed after $waited ms, before the wait for a tray was over"
-sleep 0.5
 shot 07-no-tray-window
 note "closing the window ends the program"
 alt_f4_main_window || fail "Alt+F4 did not close the window"
@@ -30,6 +29,5 @@ start_tray
 wait_for 15 has_tray_icon || fail "the program did not dock into the new tray"
 alt_f4_main_window || fail "Alt+F4 did not close the window"
 wait_for 5 window_hidden || fail "Alt+F4 did not hide the window"
-sleep 0.5
-alive "$PID" || fail "closing ended the program although a tray exists now"
+holds 1 alive "$PID" || fail "closing ended the program although a tray exists now"
 pass

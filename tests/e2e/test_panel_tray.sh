@@ -23,31 +23,35 @@ XML
 start_panel() {
     xfce4-panel >>"$WORK/panel.log" 2>&1 &
     PANEL_PID=$!
-    PIDS+=($PANEL_PID)
+    PIDS+=("$PANEL_PID")
 }
 # The icon's centre on the screen: what stands out, icon-sized, in the middle of the panel.
 panel_icon() {
     import -window root "$WORK/panel.png" 2>/dev/null || return 1
     read -r x y w h < <(convert "$WORK/panel.png" -crop 1024x20+0+746 +repage -trim \
-        -format '%X %Y %w %h' info: | tr -d +)
+        -format '%X %Y %w %h' info: | tr -d +) || true # (no line end)
     [ "${w:-0}" -ge 12 ] && [ "${w:-0}" -le 40 ] && [ "${h:-0}" -ge 12 ] &&
         echo $((x + w / 2)) $((746 + y + h / 2))
 }
+# The panel and its tray are gone from the bus.
+panel_gone() {
+    ! grep -qE '"(org\.xfce\.Panel|org\.kde\.StatusNotifierWatcher)"' <<<"$(dbus-send --session \
+        --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.ListNames)"
+}
 double_click_icon() {
     read -r x y < <(panel_icon) || fail "no icon in the panel"
-    sleep 0.6 # well apart from the gesture before
+    between_gestures
     xdotool mousemove "$x" "$y" click --repeat 2 --delay 80 1
 }
 
 start_desktop
 start_program
 watch_window
-sleep 2
+sleep 2 # the panel comes two seconds after the program, as at login
 start_panel
 wait_for 20 panel_icon || fail "no icon in the panel that came after the program"
 note "the icon is in the panel; watching the window past the wait for a tray"
-sleep 5
-window_never_shown || fail "the window showed although the panel came in time"
+holds 5 window_hidden && window_never_shown || fail "the window showed although the panel came in time"
 shot 18-panel-tray
 # The panel hosts XEmbed icons too, and the program takes that way if Qt missed the D-Bus
 # tray: the icon is then a window of the program's own inside the panel.
@@ -56,14 +60,12 @@ shot 18-panel-tray
 note "a real double-click on the icon shows the window, and it stays shown"
 double_click_icon
 wait_for 5 window_mapped || fail "a double-click did not show the window"
-sleep 1.5
-window_mapped || fail "a double-click showed and hid the window"
+holds 1.5 window_mapped || fail "a double-click showed and hid the window"
 shot 19-panel-tray-window
 
 note "a restarted panel takes the icon back"
-kill "$PANEL_PID"
-wait "$PANEL_PID" 2>/dev/null
-sleep 1
+stop "$PANEL_PID"
+wait_for 5 panel_gone || fail "the panel stayed on the bus"
 start_panel
 wait_for 20 panel_icon || fail "the icon did not come back to the restarted panel"
 pass

@@ -25,25 +25,22 @@ alt_f4_main_window || fail "Alt+F4 did not close the window"
 wait_for 5 window_hidden || fail "Alt+F4 did not hide the window"
 start_program /NEW
 BESIDE=$LAST_PID
-wait_for 15 sh -c '[ "$(xwininfo -root -tree | grep -c "\"Torvane\": (\"torvane\" \"Torvane\")  22x22")" -ge 2 ]' ||
-    fail "the /NEW copy has no tray icon of its own"
-sleep 1
-alive "$BESIDE" || fail "the /NEW copy ended"
+two_icons() { [ "$(tray_icon_count)" -ge 2 ]; }
+wait_for 15 two_icons || fail "the /NEW copy has no tray icon of its own"
+holds 1 alive "$BESIDE" || fail "the /NEW copy ended"
 alive "$FIRST" || fail "the first copy ended"
 shot 05-two-copies
 
 note "a killed copy's lock does not block the next start"
 kill -9 "$FIRST" "$BESIDE"
-wait "$FIRST" "$BESIDE" 2>/dev/null
+wait "$FIRST" "$BESIDE" 2>/dev/null || true
 [ -e "$XDG_RUNTIME_DIR/Torvane v1.01.lock" ] || fail "no lock file was left to test with"
 start_program
 NEXT=$LAST_PID
 wait_for 15 has_tray_icon || fail "the start after a killed copy shows no tray icon"
-sleep 1
-alive "$NEXT" || fail "the start after a killed copy ended"
+holds 1 alive "$NEXT" || fail "the start after a killed copy ended"
 window_hidden || fail "the start after a killed copy showed a window"
-kill "$NEXT"
-wait "$NEXT" 2>/dev/null
+stop "$NEXT"
 
 note "a runtime folder that cannot hold the lock is reported"
 long="$WORK/long"
@@ -52,12 +49,11 @@ long=${long:0:4085}
 mkdir -p "$long" && chmod 700 "$long"
 XDG_RUNTIME_DIR="$long" start_program
 BROKEN=$LAST_PID
-wait_for 10 sh -c 'xdotool search --onlyvisible --name "^Error$"' ||
+wait_for 10 xdotool search --onlyvisible --name '^Error$' ||
     fail "no error box for a broken single-instance mechanism"
-sleep 0.5
 shot 06-error-box
 xdotool windowactivate --sync "$(xdotool search --onlyvisible --name '^Error$' | head -n1)" \
     key Return
 expect_exit_0 "$BROKEN" 10
-has_tray_icon && fail "the failed start left a tray icon"
+! has_tray_icon || fail "the failed start left a tray icon"
 pass

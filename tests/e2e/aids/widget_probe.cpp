@@ -6,7 +6,8 @@
 // One "name=value" line per control with a name: the texts of labels and edits, the shown
 // text and the items of drop-down lists, position/maximum and visibility of progress bars,
 // whether each button is shown in the window, the tray icon's tooltip, the window's caption
-// and whether it is visible. The file is replaced whole each time.
+// and whether it is visible, and the control that has the keyboard focus (the named one a
+// focused part belongs to). The file is replaced whole each time.
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -77,6 +78,10 @@ void Dump(const QString& path) {
                 tray->isVisible() ? QStringLiteral("1") : QStringLiteral("0"));
         }
     }
+    QWidget* focus = QApplication::focusWidget();
+    while (focus != nullptr && !Named(focus))
+        focus = focus->parentWidget();
+    Add(out, QStringLiteral("focus"), focus != nullptr ? focus->objectName() : QString());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return;
     file.write(out);
