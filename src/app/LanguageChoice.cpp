@@ -61,10 +61,13 @@ std::unique_ptr<LanguageFileDialog> MakeLanguageFileDialog(QWidget* parent) {
     return std::make_unique<QtLanguageFileDialog>(parent);
 }
 
-LanguageChoice::LanguageChoice(QWidget& window, UrlOpener& urlOpener, std::string makerUrl,
+LanguageChoice::LanguageChoice(QWidget& window, QLabel& pnlLanguage, QWidget& btnSaveOptions,
+                               UrlOpener& urlOpener, std::string makerUrl,
                                const std::string& programFolder,
                                std::unique_ptr<LanguageFileDialog> dialog)
     : window_(&window),
+      pnlLanguage_(&pnlLanguage),
+      btnSaveOptions_(&btnSaveOptions),
       urlOpener_(urlOpener),
       makerUrl_(std::move(makerUrl)),
       programFolder_(QFile::decodeName(QByteArray::fromStdString(programFolder))),
@@ -93,18 +96,13 @@ void LanguageChoice::btnSelectLanguageClick() {
     multiLanguage_.SetLanguageFile(*chosen);
     multiLanguage_.LoadForm();
     ShowLanguage();
-    if (auto* button = window_->findChild<QWidget*>(QStringLiteral("btnSaveOptions"))) {
-        button->show();
-    }
+    if (btnSaveOptions_) btnSaveOptions_->show();
 }
 
 void LanguageChoice::btnSaveOptionsClick() {
     multiLanguage_.StatusSave();
     // Hidden also when the status file could not be written.
-    if (!window_) return;
-    if (auto* button = window_->findChild<QWidget*>(QStringLiteral("btnSaveOptions"))) {
-        button->hide();
-    }
+    if (btnSaveOptions_) btnSaveOptions_->hide();
 }
 
 void LanguageChoice::btnOtherLNGClick() {
@@ -112,8 +110,5 @@ void LanguageChoice::btnOtherLNGClick() {
 }
 
 void LanguageChoice::ShowLanguage() {
-    if (!window_) return;
-    if (auto* panel = window_->findChild<QLabel*>(QStringLiteral("pnlLanguage"))) {
-        panel->setText(multiLanguage_.Language());
-    }
+    if (pnlLanguage_) pnlLanguage_->setText(multiLanguage_.Language());
 }

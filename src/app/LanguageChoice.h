@@ -9,6 +9,7 @@
 #include "language/MLanguage.h"
 
 #include <QIcon>
+#include <QLabel>
 #include <QPointer>
 #include <QString>
 
@@ -40,13 +41,13 @@ QIcon SaveOptionsPicture();
 
 class LanguageChoice {
   public:
-    // `window` is frmMain, whose controls `pnlLanguage` and `btnSaveOptions` are found by
-    // name when needed. `programFolder` is the executable's folder with its closing separator
-    // (file-system bytes, as AppServices keeps it). `makerUrl` is the maker's web site
-    // (build_config::kMakerUrl). `urlOpener` must outlive this object. Without a dialog
+    // `window` is frmMain; `pnlLanguage` shows the language's name and `btnSaveOptions` is
+    // shown after a pick and hidden after saving. `programFolder` is the executable's folder with
+    // its closing separator (file-system bytes, as AppServices keeps it). `makerUrl` is the maker's
+    // web site (build_config::kMakerUrl). `urlOpener` must outlive this object. Without a dialog
     // the real one is used.
-    LanguageChoice(QWidget& window, UrlOpener& urlOpener, std::string makerUrl,
-                   const std::string& programFolder,
+    LanguageChoice(QWidget& window, QLabel& pnlLanguage, QWidget& btnSaveOptions,
+                   UrlOpener& urlOpener, std::string makerUrl, const std::string& programFolder,
                    std::unique_ptr<LanguageFileDialog> dialog = nullptr);
     ~LanguageChoice();
 
@@ -70,6 +71,8 @@ class LanguageChoice {
     void ShowLanguage();
 
     QPointer<QWidget> window_;
+    QPointer<QLabel> pnlLanguage_;
+    QPointer<QWidget> btnSaveOptions_;
     UrlOpener& urlOpener_;
     std::string makerUrl_;
     QString programFolder_;

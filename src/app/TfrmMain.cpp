@@ -30,6 +30,7 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QTimer>
+#include <QToolButton>
 
 #include <exception>
 #include <stdexcept>
@@ -94,7 +95,8 @@ TfrmMain::TfrmMain(AppServices services, QWidget* parent)
     bannerView_->SetPlaying(false);  // the window starts hidden
 
     languageChoice_ = std::make_unique<LanguageChoice>(
-        *this, services_.urlOpener, build_config::kMakerUrl, services_.programFolder,
+        *this, *pnlLanguage, *btnSaveOptions, services_.urlOpener, build_config::kMakerUrl,
+        services_.programFolder,
         services_.languageDialog ? services_.languageDialog(*this) : nullptr);
     // The tray icon shows at once where a tray host is there already.
     tray_ = new TrayDock(services_.trayAvailable, *PopupMenu, *ShowStatistic, *Exit, this);

@@ -111,7 +111,8 @@ class LanguageChoiceTest : public ::testing::Test {
                                                apptest::ScriptedDialog** dialog = nullptr) {
         auto scripted = std::make_unique<apptest::ScriptedDialog>();
         if (dialog) *dialog = scripted.get();
-        return std::make_unique<LanguageChoice>(w.window, opener_, "http://www.example.com",
+        return std::make_unique<LanguageChoice>(w.window, *w.language, *w.save, opener_,
+                                                "http://www.example.com",
                                                 programFolder_.string() + "/", std::move(scripted));
     }
     // The choice after the window's start-up steps.
