@@ -50,10 +50,6 @@ class TfrmMain final : public QWidget, private form::MainControls {
     bool ShowIfIdentity(const QString& className, const QString& caption);
     void ShowFromTray();
 
-    // The update test's way in: the first tick of Timer2 and "Exit" as the update ends.
-    void Timer2Timer();
-    void ExitClick();
-
     bool CloseFlag() const { return closeFlag_; }
     // The banner's state as the tray and the banner fetch share it.
     BannerState bannerState() const { return banner_->Vars().bannerState; }
@@ -83,6 +79,8 @@ class TfrmMain final : public QWidget, private form::MainControls {
     // Handlers, named after their control and event.
     void RxTrayIconDblClick();
     void ShowStatisticClick();
+    void ExitClick();
+    void Timer2Timer();
     void trkVisibleChange(int position);
     void gotohelp();
     void selAdapterDropDown();

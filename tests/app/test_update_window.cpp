@@ -93,6 +93,12 @@ class UpdateWindowTest : public ::testing::Test {
     T* Child(const char* name) const {
         return apptest::Child<T>(*window, name);
     }
+    // Timer2's one tick, as three seconds after the start; it switches itself off.
+    void TickTimer2() const {
+        QTimer* timer = Child<QTimer>("Timer2");
+        timer->start(0);
+        EXPECT_TRUE(QTest::qWaitFor([timer] { return !timer->isActive(); }, 5000));
+    }
     Seen Now() const {
         const auto* bar = Child<QProgressBar>("ProgressBar2");
         return {Child<QLabel>("stbar")->text(), bar->isVisible(), bar->maximum(), bar->value(),
@@ -113,7 +119,7 @@ TEST_F(UpdateWindowTest, AFirstRunFindsANewBuildShowsTheWindowDownloadsAndEndsFo
     Start();
     EXPECT_TRUE(Child<QAction>("N1")->isEnabled());
     Offer(Build());
-    window->Timer2Timer();
+    TickTimer2();
 
     EXPECT_EQ(rig.settings.bytes.value("chkdate"), updatecheck::EncodeCheckDate(rig.clock.now));
     const std::vector<Seen> expected = {
@@ -192,8 +198,7 @@ TEST_F(UpdateWindowTest, ACheckDateThatIsNotEightBytesIsShownAndNoCheckRuns) {
         rig.messages.shown.clear();
         rig.settings.bytes["chkdate"] = c.bytes;
         Start();
-        Child<QTimer>("Timer2")->start(1);  // as the tick three seconds after start
-        QTest::qWait(30);
+        TickTimer2();
         ASSERT_EQ(rig.messages.shown.size(), 1u);
         EXPECT_EQ(rig.messages.shown[0].text, c.text);
         EXPECT_EQ(rig.messages.shown[0].icon, QMessageBox::Critical);
@@ -216,7 +221,7 @@ TEST_F(UpdateWindowTest, ExitDuringAnUpdateEndsTheProgramAtOnce) {
         stalled.stalls = true;
         Offer(stalled);
         const auto exit = [this] {
-            if (!window->CloseFlag()) window->ExitClick();
+            if (!window->CloseFlag()) Child<QAction>("Exit")->trigger();
         };
         onBannerFetch = [&] {
             if (!duringTheDownload) exit();
@@ -238,9 +243,7 @@ TEST_F(UpdateWindowTest, ABuildWithoutTheUpdateCheckNeverSendsARequest) {
     EXPECT_FALSE(Child<QAction>("N1")->isEnabled());
     Child<QAction>("N1")->trigger();
     Child<QPushButton>("btnd")->click();
-    Child<QTimer>("Timer2")->start(1);
-    QTest::qWait(30);
-    EXPECT_FALSE(Child<QTimer>("Timer2")->isActive());
+    TickTimer2();
     EXPECT_FALSE(Child<QTimer>("Timer1")->isActive());
     ASSERT_EQ(clients.size(), 3u);
     for (const FakeHttpClient* client : clients)
