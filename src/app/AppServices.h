@@ -56,8 +56,8 @@ struct AppServices {
     InterfaceTable& interfaceTable;
     SettingsStore& settings;
     const Clock& clock;
-    // The chance the banner's cache-breaking numbers are drawn from; null for the system's.
-    RandomSource* random = nullptr;
+    // The chance the banner's cache-breaking numbers are drawn from.
+    RandomSource& random;
     UrlOpener& urlOpener;
     UserMessages& messages;
     // The executable's folder with its closing separator: log, history, language status.

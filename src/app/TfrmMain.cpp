@@ -9,10 +9,8 @@
 #include "Pictures.h"
 #include "TrayDock.h"
 #include "online/THttpCli.h"
-#include "online/UpdateDueTest.h"
 #include "online/UpdateOperation.h"
 #include "online/WebSearch.h"
-#include "platform/RandomSource.h"
 #include "platform/UrlOpener.h"
 #include "traffic/ConnectionLog.h"
 #include "util/CodePage.h"
@@ -25,7 +23,6 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
@@ -33,7 +30,6 @@
 #include <QToolButton>
 
 #include <exception>
-#include <stdexcept>
 #include <utility>
 
 namespace {
@@ -73,12 +69,10 @@ TfrmMain::TfrmMain(AppServices services, QWidget* parent)
                 std::make_unique<THttpCli>(&THttpCli::PumpWindow, services_.clock));
         };
     form::BuildComponents(*this, makeClient, controls);
-    static SystemRandom systemRandom;
-    banner_ =
-        std::make_unique<Banner>(*HttpCli1, *HttpCli2, services_.urlOpener, services_.clock,
-                                 services_.random ? *services_.random : systemRandom,
-                                 BannerConfig{build_config::kAdUrl, build_config::kAdPublisher,
-                                              build_config::kCatalogueUrl});
+    banner_ = std::make_unique<Banner>(
+        *HttpCli1, *HttpCli2, services_.urlOpener, services_.clock, services_.random,
+        BannerConfig{build_config::kAdUrl, build_config::kAdPublisher,
+                     build_config::kCatalogueUrl});
     if (services_.update.swap != nullptr) {
         update_ = std::make_unique<updatecheck::UpdateOperation>(
             *getpic, services_.clock,

@@ -14,9 +14,6 @@
 #include <QScopeGuard>
 #include <QTimer>
 
-// ---------------------------------------------------------------------------------------
-// Online services: update check and banner
-
 void TfrmMain::Timer2Timer() {
     // Runs once. Both timers are off before the due test, so that neither ticks inside an
     // operation it starts, and again at the end, whatever happened in between.

@@ -8,6 +8,7 @@
 #include "TrayHostWatch.h"
 #include "online/SwapScript.h"
 #include "platform/Clock.h"
+#include "platform/RandomSource.h"
 #include "platform/SettingsStore.h"
 #include "platform/SystemInterfaceTable.h"
 #include "platform/UrlOpener.h"
@@ -62,6 +63,7 @@ int main(int argc, char* argv[]) {
     const std::unique_ptr<SettingsStore> settings = MakeUserSettingsStore();
     const std::unique_ptr<UrlOpener> opener = MakeDesktopUrlOpener();
     SystemClock clock;
+    SystemRandom random;
     DesktopMessages messages;
     const std::string folder =
         QFile::encodeName(QDir(QApplication::applicationDirPath()).absolutePath()).toStdString();
@@ -79,6 +81,7 @@ int main(int argc, char* argv[]) {
         .interfaceTable = *table,
         .settings = *settings,
         .clock = clock,
+        .random = random,
         .urlOpener = *opener,
         .messages = messages,
         .programFolder = AddBackslash(folder),

@@ -110,7 +110,7 @@ struct Rig {
             .interfaceTable = table,
             .settings = settings,
             .clock = clock,
-            .random = &random,
+            .random = random,
             .urlOpener = opener,
             .messages = messages,
             .programFolder = ProgramFolder(),

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "AppFakes.h"
+#include "ScriptedRandom.h"
 #include "TestFiles.h"
 
 #include <QAction>
@@ -130,6 +131,7 @@ class LanguageFiles : public ::testing::Test {
             .interfaceTable = table_,
             .settings = settings_,
             .clock = clock_,
+            .random = random_,
             .urlOpener = browser_,
             .messages = messages_,
             .programFolder = dir_.string() + "/",
@@ -162,6 +164,7 @@ class LanguageFiles : public ::testing::Test {
     FakeInterfaceTable table_;
     FakeSettings settings_;
     FakeClock clock_;
+    ScriptedRandom random_;
     RecordingOpener browser_;
     apptest::Messages messages_;
     apptest::ScriptedDialog* dialog_ = nullptr;
